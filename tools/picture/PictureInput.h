@@ -1,0 +1,51 @@
+// Reading a user's picture and preparing it as one MPEG-2 frame:
+// decode (any common format), stretch to the frame, convert to Y'CbCr 4:2:0.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bootlume::picture {
+
+// 8-bit R'G'B' pixels, interleaved, rows top to bottom without padding.
+struct RgbImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;  // width * height * 3
+};
+
+enum class ReadStatus {
+  kOk,
+  kCannotOpen,          // missing, unreadable, not a picture, or damaged beyond use
+  kDecoderUnavailable,  // a picture decoding library could not start
+};
+
+struct ReadResult {
+  ReadStatus status = ReadStatus::kCannotOpen;
+  RgbImage image;
+  std::string detail;  // why, for a failure
+};
+
+// Decodes a JPEG, PNG, BMP or GIF file (format from the content, not the
+// name) with its EXIF orientation applied and transparency composited over
+// black.
+ReadResult ReadPicture(const std::string& path);
+
+// Stretches to width x height without keeping the aspect ratio, with a
+// quality filter; the same size gives the same pixels.
+RgbImage ResizeRgb(const RgbImage& source, int width, int height);
+
+// ITU-R BT.601 Y'CbCr with studio ranges, chroma reduced to 4:2:0 at MPEG-2's
+// chroma positions. Width and height are even.
+struct Planes420 {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> y;   // width * height
+  std::vector<std::uint8_t> cb;  // (width / 2) * (height / 2)
+  std::vector<std::uint8_t> cr;
+};
+
+Planes420 ToPlanes420(const RgbImage& frame);
+
+}  // namespace bootlume::picture
