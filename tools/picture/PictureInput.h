@@ -29,8 +29,10 @@ struct ReadResult {
 
 // Decodes a JPEG, PNG, BMP or GIF file (format from the content, not the
 // name) with its EXIF orientation applied and transparency composited over
-// black.
-ReadResult ReadPicture(const std::string& path);
+// black. With a target size, a large picture may come back reduced (a JPEG
+// decoded at a DCT scale) but never below twice the target in either
+// direction, so that the final resize keeps its quality.
+ReadResult ReadPicture(const std::string& path, int targetWidth = 0, int targetHeight = 0);
 
 // Stretches to width x height without keeping the aspect ratio, with a
 // quality filter; the same size gives the same pixels.
