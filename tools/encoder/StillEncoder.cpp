@@ -1,0 +1,545 @@
+#include "tools/encoder/StillEncoder.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "tools/encoder/BitWriter.h"
+#include "tools/encoder/CodingTables.h"
+#include "tools/encoder/Dct.h"
+#include "tools/encoder/IntraQuantiser.h"
+
+namespace bootlume::encoder {
+
+SequenceFormat FormatOf(TvSystem system) {
+  SequenceFormat format;
+  if (system == TvSystem::kNtsc) {
+    format.height = 480;
+    format.frameRateCode = 5;  // 30 Hz
+    format.videoFormat = 2;
+    format.colourPrimaries = 6;  // SMPTE 170M; BT.601 matrix
+    format.transferCharacteristics = 6;
+    format.matrixCoefficients = 6;
+  }
+  return format;
+}
+
+namespace {
+
+constexpr int kBlocks = 6;  // four luminance, Cb, Cr
+constexpr int kCodes = 32;  // quantiser_scale_code 1..31
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+struct Macroblock {
+  bool field = false;
+  std::array<Block, kBlocks> blocks;
+};
+
+// Cost of one macroblock's AC coefficients at one quantiser: per block the
+// trellis result.
+struct MacroblockCosts {
+  std::array<std::uint16_t, kBlocks> bits;
+  std::array<float, kBlocks> distortion;
+};
+
+// The outcome of a cost evaluation: everything the writer needs.
+struct Plan {
+  std::vector<std::uint8_t> code;      // quantiser_scale_code per macroblock
+  std::vector<std::uint8_t> zeroMask;  // blocks sent without AC coefficients
+  int precision = 0;
+  std::int64_t bytes = 0;
+  double distortion = 0;
+};
+
+int BitLength(int value) { return value == 0 ? 0 : 32 - std::countl_zero(static_cast<std::uint32_t>(value)); }
+
+std::uint8_t* LumaOrigin(picture::Planes420& planes, int mbx, int mby, int block, bool field) {
+  const int x = mbx * 16 + (block & 1) * 8;
+  const int y = mby * 16 + (field ? (block >> 1) : (block >> 1) * 8);
+  return planes.y.data() + static_cast<std::ptrdiff_t>(y) * planes.width + x;
+}
+
+class Encoder {
+ public:
+  Encoder(const picture::Planes420& frame, const SequenceFormat& format, const EncoderTuning& tuning)
+      : frame_(frame), format_(format), tuning_(tuning) {
+    mbWidth_ = frame.width / 16;
+    mbHeight_ = frame.height / 16;
+    coding_.nonLinearScale = tuning.nonLinearScale;
+    coding_.intraVlcFormat = tuning.intraVlcFormat < 0 ? 1 : tuning.intraVlcFormat;
+    Transform();
+    DcCosts();
+    zeroCosts_.resize(macroblocks_.size());
+    const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
+    for (std::size_t m = 0; m < macroblocks_.size(); ++m) {
+      for (int b = 0; b < kBlocks; ++b) {
+        const AcCost cost = ZeroAcCost(macroblocks_[m].blocks[static_cast<std::size_t>(b)], table);
+        zeroCosts_[m].bits[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(cost.bits);
+        zeroCosts_[m].distortion[static_cast<std::size_t>(b)] = cost.distortion;
+      }
+    }
+    BitWriter headers;
+    WriteSequenceHeaders(headers, format_);
+    WritePictureHeaders(headers, coding_);
+    headerBytes_ = static_cast<std::int64_t>(headers.Finish().size()) + 4;  // and the end code
+  }
+
+  EncodeResult Run(std::int64_t budget);
+
+ private:
+  void Transform();
+  void DcCosts();
+  const std::vector<MacroblockCosts>& Column(int code);
+  double LambdaOf(int code) const {
+    const double scale = QuantiserScale(code, coding_.nonLinearScale);
+    return tuning_.lambdaFactor * scale * scale;
+  }
+  int NearestCode(double lambda) const;
+  Plan Evaluate(double lambda, int firstCode, int lastCode);
+  Plan EvaluateAround(double lambda, int radius) {
+    const int center = NearestCode(lambda);
+    return Evaluate(lambda, std::max(1, center - radius), std::min(31, center + radius));
+  }
+  EncodeResult Write(const Plan& plan);
+  EncodeResult Finish(const Plan& best, const Plan& smallest, std::int64_t limit);
+
+  const picture::Planes420& frame_;
+  SequenceFormat format_;
+  EncoderTuning tuning_;
+  PictureCoding coding_;
+  int mbWidth_ = 0;
+  int mbHeight_ = 0;
+  int fieldCount_ = 0;
+  std::int64_t headerBytes_ = 0;
+  std::vector<Macroblock> macroblocks_;
+  std::vector<MacroblockCosts> zeroCosts_;
+  std::array<std::vector<MacroblockCosts>, kCodes> columns_;
+  std::array<std::vector<std::int32_t>, 3> rowDcBits_;  // per precision, per row
+  std::array<double, 3> dcDistortion_{};
+  int attempts_ = 0;
+};
+
+// Transforms every block once; picks frame or field DCT per macroblock.
+void Encoder::Transform() {
+  macroblocks_.resize(static_cast<std::size_t>(mbWidth_) * mbHeight_);
+  const int width = frame_.width;
+  const int chromaWidth = frame_.width / 2;
+  auto weightedActivity = [](const std::array<Block, kBlocks>& blocks) {
+    double sum = 0;
+    for (int b = 0; b < 4; ++b) {
+      for (int i = 1; i < 64; ++i) sum += std::fabs(blocks[static_cast<std::size_t>(b)][static_cast<std::size_t>(i)]) / kDefaultIntraMatrix[static_cast<std::size_t>(i)];
+    }
+    return sum;
+  };
+  for (int mby = 0; mby < mbHeight_; ++mby) {
+    for (int mbx = 0; mbx < mbWidth_; ++mbx) {
+      Macroblock& mb = macroblocks_[static_cast<std::size_t>(mby * mbWidth_ + mbx)];
+      const std::uint8_t* luma = frame_.y.data() + static_cast<std::ptrdiff_t>(mby) * 16 * width + mbx * 16;
+      for (int b = 0; b < 4; ++b) {
+        ForwardDct(luma + (b >> 1) * 8 * width + (b & 1) * 8, width, mb.blocks[static_cast<std::size_t>(b)]);
+      }
+      mb.field = tuning_.dct == EncoderTuning::Dct::kField;
+      if (tuning_.dct == EncoderTuning::Dct::kChoose) {
+        std::array<Block, kBlocks> field;
+        for (int b = 0; b < 4; ++b) {
+          ForwardDct(luma + (b >> 1) * width + (b & 1) * 8, 2 * width, field[static_cast<std::size_t>(b)]);
+        }
+        // Field DCT pays where lines of one field resemble each other more
+        // than neighbouring lines do (interlaced motion, line patterns).
+        if (weightedActivity(field) < 0.85 * weightedActivity(mb.blocks)) {
+          mb.field = true;
+          for (int b = 0; b < 4; ++b) mb.blocks[static_cast<std::size_t>(b)] = field[static_cast<std::size_t>(b)];
+        }
+      } else if (mb.field) {
+        for (int b = 0; b < 4; ++b) {
+          ForwardDct(luma + (b >> 1) * width + (b & 1) * 8, 2 * width, mb.blocks[static_cast<std::size_t>(b)]);
+        }
+      }
+      const std::ptrdiff_t chromaOffset = static_cast<std::ptrdiff_t>(mby) * 8 * chromaWidth + mbx * 8;
+      ForwardDct(frame_.cb.data() + chromaOffset, chromaWidth, mb.blocks[4]);
+      ForwardDct(frame_.cr.data() + chromaOffset, chromaWidth, mb.blocks[5]);
+      if (mb.field) ++fieldCount_;
+    }
+  }
+  // Without any field macroblock the dct_type bit is left out of every
+  // macroblock.
+  coding_.framePredFrameDct = fieldCount_ == 0;
+}
+
+// DC bits per row and DC distortion for each intra DC precision.
+void Encoder::DcCosts() {
+  for (int precision = 0; precision < 3; ++precision) {
+    std::vector<std::int32_t>& rows = rowDcBits_[static_cast<std::size_t>(precision)];
+    rows.assign(static_cast<std::size_t>(mbHeight_), 0);
+    double distortion = 0;
+    const int multiplier = DcMultiplier(precision);
+    for (int mby = 0; mby < mbHeight_; ++mby) {
+      int predictor[3];
+      std::fill(std::begin(predictor), std::end(predictor), 128 << precision);
+      std::int32_t bits = 0;
+      for (int mbx = 0; mbx < mbWidth_; ++mbx) {
+        const Macroblock& mb = macroblocks_[static_cast<std::size_t>(mby * mbWidth_ + mbx)];
+        for (int b = 0; b < kBlocks; ++b) {
+          const float dc = mb.blocks[static_cast<std::size_t>(b)][0];
+          const int level = QuantiseIntraDc(dc, precision);
+          const int component = b < 4 ? 0 : b - 3;
+          const int size = BitLength(std::abs(level - predictor[component]));
+          predictor[component] = level;
+          bits += (component == 0 ? kDcSizeLuma : kDcSizeChroma)[static_cast<std::size_t>(size)].length + size;
+          const double error = dc - level * multiplier;
+          distortion += error * error;
+        }
+      }
+      rows[static_cast<std::size_t>(mby)] = bits;
+    }
+    dcDistortion_[static_cast<std::size_t>(precision)] = distortion;
+  }
+}
+
+// The trellis costs of every macroblock at one quantiser, computed once.
+const std::vector<MacroblockCosts>& Encoder::Column(int code) {
+  std::vector<MacroblockCosts>& column = columns_[static_cast<std::size_t>(code)];
+  if (!column.empty()) return column;
+  column.resize(macroblocks_.size());
+  const int scale = QuantiserScale(code, coding_.nonLinearScale);
+  const double lambda = LambdaOf(code);
+  const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
+  auto work = [&](std::size_t first, std::size_t last) {
+    for (std::size_t m = first; m < last; ++m) {
+      for (int b = 0; b < kBlocks; ++b) {
+        const AcCost cost = QuantiseIntraAc(macroblocks_[m].blocks[static_cast<std::size_t>(b)], scale, lambda, table, nullptr);
+        column[m].bits[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(cost.bits);
+        column[m].distortion[static_cast<std::size_t>(b)] = cost.distortion;
+      }
+    }
+  };
+  const std::size_t count = macroblocks_.size();
+  const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+  std::vector<std::thread> helpers;
+  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, count * t / threads, count * (t + 1) / threads);
+  work(0, count / threads);
+  for (std::thread& helper : helpers) helper.join();
+  return column;
+}
+
+int Encoder::NearestCode(double lambda) const {
+  int best = 1;
+  double bestGap = kInfinity;
+  for (int code = 1; code <= 31; ++code) {
+    const double gap = std::fabs(std::log(LambdaOf(code)) - std::log(lambda));
+    if (gap < bestGap) {
+      bestGap = gap;
+      best = code;
+    }
+  }
+  return best;
+}
+
+// Per row, a Viterbi search over the candidate quantisers of each macroblock
+// minimises distortion + lambda * bits, a quantiser change costing its
+// macroblock_type and quantiser_scale_code bits; each block may also drop its
+// AC coefficients. An infinite lambda gives the smallest stream.
+Plan Encoder::Evaluate(double lambda, int firstCode, int lastCode) {
+  ++attempts_;
+  const bool zeroOnly = std::isinf(lambda);
+  if (zeroOnly) firstCode = lastCode = 31;
+  const int states = lastCode - firstCode + 1;
+  std::array<const std::vector<MacroblockCosts>*, kCodes> columns{};
+  for (int code = firstCode; code <= lastCode && !zeroOnly; ++code) columns[static_cast<std::size_t>(code)] = &Column(code);
+
+  Plan plan;
+  plan.code.resize(macroblocks_.size());
+  plan.zeroMask.resize(macroblocks_.size());
+  // DC precision: the one of least cost at this lambda.
+  plan.precision = 0;
+  if (tuning_.intraDcPrecision >= 0) {
+    plan.precision = tuning_.intraDcPrecision;
+  } else if (!zeroOnly) {
+    double bestCost = kInfinity;
+    for (int p = 0; p < 3; ++p) {
+      double bits = 0;
+      for (std::int32_t row : rowDcBits_[static_cast<std::size_t>(p)]) bits += row;
+      const double cost = dcDistortion_[static_cast<std::size_t>(p)] + lambda * bits;
+      if (cost < bestCost) {
+        bestCost = cost;
+        plan.precision = p;
+      }
+    }
+  }
+  const int modeBits = 1 + 1 + (coding_.framePredFrameDct ? 0 : 1);  // address increment, type, dct_type
+  constexpr int kQuantChangeBits = 1 + 5;
+  const double changeCost = zeroOnly ? 0 : lambda * kQuantChangeBits;
+
+  std::vector<std::uint8_t> back(static_cast<std::size_t>(mbWidth_ * states));
+  std::vector<double> cost(static_cast<std::size_t>(states)), next(static_cast<std::size_t>(states));
+  std::int64_t totalBytes = headerBytes_;
+  double distortion = dcDistortion_[static_cast<std::size_t>(plan.precision)];
+  for (int mby = 0; mby < mbHeight_; ++mby) {
+    for (int mbx = 0; mbx < mbWidth_; ++mbx) {
+      const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
+      const MacroblockCosts& zero = zeroCosts_[m];
+      double bestPrevious = kInfinity;
+      int bestPreviousState = 0;
+      if (mbx > 0) {
+        for (int s = 0; s < states; ++s) {
+          if (cost[static_cast<std::size_t>(s)] < bestPrevious) {
+            bestPrevious = cost[static_cast<std::size_t>(s)];
+            bestPreviousState = s;
+          }
+        }
+      }
+      for (int s = 0; s < states; ++s) {
+        double own = 0;
+        if (zeroOnly) {
+          own = 0;
+        } else {
+          const MacroblockCosts& coded = (*columns[static_cast<std::size_t>(firstCode + s)])[m];
+          for (int b = 0; b < kBlocks; ++b) {
+            const auto i = static_cast<std::size_t>(b);
+            own += std::min(coded.distortion[i] + lambda * coded.bits[i], zero.distortion[i] + lambda * zero.bits[i]);
+          }
+        }
+        double enter = 0;
+        int from = s;
+        if (mbx > 0) {
+          enter = cost[static_cast<std::size_t>(s)];
+          if (bestPrevious + changeCost < enter) {
+            enter = bestPrevious + changeCost;
+            from = bestPreviousState;
+          }
+        }
+        next[static_cast<std::size_t>(s)] = enter + own;
+        back[static_cast<std::size_t>(mbx * states + s)] = static_cast<std::uint8_t>(from);
+      }
+      std::swap(cost, next);
+    }
+    int state = static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin());
+    std::int64_t rowBits = kSliceHeaderBits + rowDcBits_[static_cast<std::size_t>(plan.precision)][static_cast<std::size_t>(mby)];
+    for (int mbx = mbWidth_ - 1; mbx >= 0; --mbx) {
+      const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
+      const int code = firstCode + state;
+      plan.code[m] = static_cast<std::uint8_t>(code);
+      const MacroblockCosts& zero = zeroCosts_[m];
+      std::uint8_t mask = 0;
+      for (int b = 0; b < kBlocks; ++b) {
+        const auto i = static_cast<std::size_t>(b);
+        bool dropped = zeroOnly;
+        if (!zeroOnly) {
+          const MacroblockCosts& coded = (*columns[static_cast<std::size_t>(code)])[m];
+          dropped = zero.distortion[i] + lambda * zero.bits[i] <= coded.distortion[i] + lambda * coded.bits[i];
+          if (!dropped) {
+            rowBits += coded.bits[i];
+            distortion += coded.distortion[i];
+          }
+        }
+        if (dropped) {
+          mask = static_cast<std::uint8_t>(mask | (1u << b));
+          rowBits += zero.bits[i];
+          distortion += zero.distortion[i];
+        }
+      }
+      plan.zeroMask[m] = mask;
+      rowBits += modeBits;
+      state = back[static_cast<std::size_t>(mbx * states + state)];
+    }
+    for (int mbx = 1; mbx < mbWidth_; ++mbx) {
+      const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
+      if (plan.code[m] != plan.code[m - 1]) rowBits += kQuantChangeBits;
+    }
+    totalBytes += (rowBits + 7) / 8;
+  }
+  plan.bytes = totalBytes;
+  plan.distortion = distortion;
+  return plan;
+}
+
+EncodeResult Encoder::Run(std::int64_t budget) {
+  const Plan smallest = Evaluate(kInfinity, 31, 31);
+  const std::int64_t limit = std::min(budget, kVbvBufferBytes);
+  EncodeResult result;
+  result.smallestBytes = smallest.bytes;
+  if (smallest.bytes > budget) {
+    result.status = EncodeStatus::kDoesNotFit;
+    result.attempts = attempts_;
+    return result;
+  }
+  Plan best = smallest;
+  auto consider = [&](Plan&& plan) {
+    const bool fits = plan.bytes <= limit;
+    if (fits && plan.distortion < best.distortion) best = std::move(plan);
+    return fits;
+  };
+
+  if (tuning_.quantiserScaleCode > 0) {
+    consider(Evaluate(LambdaOf(tuning_.quantiserScaleCode), tuning_.quantiserScaleCode, tuning_.quantiserScaleCode));
+    return Finish(best, smallest, limit);
+  }
+
+  // Coarse: the finest uniform quantiser that fits, by bisection.
+  int fitting = 32;  // 32: none fits
+  int low = 1, high = 31;
+  while (low <= high) {
+    const int code = (low + high) / 2;
+    if (consider(Evaluate(LambdaOf(code), code, code))) {
+      fitting = code;
+      high = code - 1;
+    } else {
+      low = code + 1;
+    }
+  }
+  // Fine: bisection on lambda, letting each macroblock take a neighbouring
+  // quantiser where that costs less.
+  constexpr int kRadius = 2;
+  double lowLambda = LambdaOf(std::max(1, fitting - 2));  // largest bytes side
+  double highLambda = fitting > 31 ? kInfinity : LambdaOf(std::min(31, fitting + 1));
+  if (consider(EvaluateAround(lowLambda, kRadius))) return Finish(best, smallest, limit);
+  if (std::isinf(highLambda)) {
+    // Beyond the coarsest quantiser only dropping coefficients saves bits.
+    highLambda = LambdaOf(31);
+    for (int i = 0; i < 12 && !consider(EvaluateAround(highLambda, kRadius)); ++i) highLambda *= 4;
+  }
+  for (int i = 0; i < 24 && highLambda / lowLambda > 1.0005; ++i) {
+    const double lambda = std::sqrt(lowLambda * highLambda);
+    Plan plan = EvaluateAround(lambda, kRadius);
+    const std::int64_t bytes = plan.bytes;
+    if (consider(std::move(plan))) {
+      highLambda = lambda;
+      if (bytes == limit) break;
+    } else {
+      lowLambda = lambda;
+    }
+  }
+  return Finish(best, smallest, limit);
+}
+
+// The final check: the written stream must be what the plan counted; should
+// it ever be longer than allowed, the smallest stream is delivered instead.
+EncodeResult Encoder::Finish(const Plan& best, const Plan& smallest, std::int64_t limit) {
+  EncodeResult result = Write(best);
+  if (static_cast<std::int64_t>(result.stream.size()) > limit) result = Write(smallest);
+  result.smallestBytes = smallest.bytes;
+  return result;
+}
+
+// Writes the planned stream and reconstructs the picture as a decoder does.
+EncodeResult Encoder::Write(const Plan& plan) {
+  EncodeResult result;
+  result.attempts = attempts_;
+  coding_.intraDcPrecision = plan.precision;
+  result.coding = coding_;
+  result.fieldDctMacroblocks = fieldCount_;
+  picture::Planes420& picture = result.reconstruction;
+  picture.width = frame_.width;
+  picture.height = frame_.height;
+  picture.y.assign(frame_.y.size(), 0);
+  picture.cb.assign(frame_.cb.size(), 0);
+  picture.cr.assign(frame_.cr.size(), 0);
+
+  const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
+  const int multiplier = DcMultiplier(plan.precision);
+  BitWriter out;
+  WriteSequenceHeaders(out, format_);
+  WritePictureHeaders(out, coding_);
+  double scaleSum = 0;
+  for (int mby = 0; mby < mbHeight_; ++mby) {
+    int current = plan.code[static_cast<std::size_t>(mby * mbWidth_)];
+    WriteSliceHeader(out, mby, current);
+    int predictor[3];
+    std::fill(std::begin(predictor), std::end(predictor), 128 << plan.precision);
+    for (int mbx = 0; mbx < mbWidth_; ++mbx) {
+      const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
+      const Macroblock& mb = macroblocks_[m];
+      const int code = plan.code[m];
+      const int scale = QuantiserScale(code, coding_.nonLinearScale);
+      scaleSum += scale;
+      const bool quant = code != current;
+      out.Put(1, 1);             // macroblock_address_increment 1
+      out.Put(1, quant ? 2 : 1); // macroblock_type: intra, or intra with quantiser
+      if (!coding_.framePredFrameDct) out.Put(mb.field ? 1 : 0, 1);
+      if (quant) out.Put(static_cast<std::uint32_t>(code), 5);
+      current = code;
+      for (int b = 0; b < kBlocks; ++b) {
+        const Block& coefficients = mb.blocks[static_cast<std::size_t>(b)];
+        const int component = b < 4 ? 0 : b - 3;
+        const int dc = QuantiseIntraDc(coefficients[0], plan.precision);
+        const int difference = dc - predictor[component];
+        predictor[component] = dc;
+        const int size = BitLength(std::abs(difference));
+        const Vlc sizeCode = (component == 0 ? kDcSizeLuma : kDcSizeChroma)[static_cast<std::size_t>(size)];
+        out.Put(sizeCode.bits, sizeCode.length);
+        if (size > 0) out.Put(static_cast<std::uint32_t>(difference > 0 ? difference : difference + (1 << size) - 1), size);
+
+        ScanLevels levels{};
+        if (!(plan.zeroMask[m] & (1u << b))) QuantiseIntraAc(coefficients, scale, LambdaOf(code), table, &levels);
+        std::array<std::int32_t, 64> dequantised{};
+        dequantised[0] = dc * multiplier;
+        int run = 0;
+        for (int i = 1; i < 64; ++i) {
+          const int level = levels[static_cast<std::size_t>(i)];
+          if (level == 0) {
+            ++run;
+            continue;
+          }
+          const int magnitude = std::abs(level);
+          const Vlc pair = (run <= kMaxTableRun && magnitude <= kMaxTableLevel) ? table.codes[static_cast<std::size_t>(run)][static_cast<std::size_t>(magnitude)] : Vlc{};
+          if (pair.length > 0) {
+            out.Put(pair.bits, pair.length);
+            out.Put(level < 0 ? 1 : 0, 1);
+          } else {
+            out.Put(table.escape.bits, table.escape.length);
+            out.Put(static_cast<std::uint32_t>(run), 6);
+            out.Put(static_cast<std::uint32_t>(level) & 0xfff, 12);
+          }
+          run = 0;
+          const int raster = kZigzag[static_cast<std::size_t>(i)];
+          dequantised[static_cast<std::size_t>(raster)] = DequantiseIntraAc(level, raster, scale);
+        }
+        out.Put(table.endOfBlock.bits, table.endOfBlock.length);
+
+        // Mismatch control, as every decoder applies it.
+        std::int32_t sum = 0;
+        for (std::int32_t value : dequantised) sum += value;
+        if ((sum & 1) == 0) dequantised[63] ^= 1;
+        if (b < 4) {
+          InverseDct(dequantised, LumaOrigin(picture, mbx, mby, b, mb.field), mb.field ? 2 * picture.width : picture.width);
+        } else {
+          std::vector<std::uint8_t>& plane = b == 4 ? picture.cb : picture.cr;
+          const int chromaWidth = picture.width / 2;
+          InverseDct(dequantised, plane.data() + static_cast<std::ptrdiff_t>(mby) * 8 * chromaWidth + mbx * 8, chromaWidth);
+        }
+      }
+    }
+  }
+  WriteSequenceEnd(out);
+  result.stream = out.Finish();
+  result.meanQuantiserScale = scaleSum / static_cast<double>(macroblocks_.size());
+  result.status = EncodeStatus::kOk;
+  return result;
+}
+
+}  // namespace
+
+EncodeResult EncodeStill(const picture::Planes420& frame, TvSystem system, std::int64_t budgetBytes,
+                         const EncoderTuning& tuning) {
+  const SequenceFormat format = FormatOf(system);
+  if (frame.width != format.width || frame.height != format.height ||
+      frame.y.size() != static_cast<std::size_t>(frame.width) * frame.height ||
+      frame.cb.size() != frame.y.size() / 4 || frame.cr.size() != frame.y.size() / 4) {
+    EncodeResult result;
+    result.status = EncodeStatus::kBadFrameSize;
+    return result;
+  }
+  EncodeResult result = Encoder(frame, format, tuning).Run(budgetBytes);
+  if (result.status == EncodeStatus::kDoesNotFit && tuning.intraVlcFormat < 0) {
+    // Table zero has the shorter end-of-block code: the smallest streams.
+    EncoderTuning tableZero = tuning;
+    tableZero.intraVlcFormat = 0;
+    result = Encoder(frame, format, tableZero).Run(budgetBytes);
+  }
+  return result;
+}
+
+}  // namespace bootlume::encoder
