@@ -70,6 +70,7 @@ class Encoder {
     mbHeight_ = frame.height / 16;
     coding_.nonLinearScale = tuning.nonLinearScale;
     coding_.intraVlcFormat = tuning.intraVlcFormat < 0 ? 1 : tuning.intraVlcFormat;
+    weight_ = {1, 1, 1, 1, tuning.cbWeight, tuning.crWeight};
     Transform();
     DcCosts();
     zeroCosts_.resize(macroblocks_.size());
@@ -78,7 +79,7 @@ class Encoder {
       for (int b = 0; b < kBlocks; ++b) {
         const AcCost cost = ZeroAcCost(macroblocks_[m].blocks[static_cast<std::size_t>(b)], table);
         zeroCosts_[m].bits[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(cost.bits);
-        zeroCosts_[m].distortion[static_cast<std::size_t>(b)] = cost.distortion;
+        zeroCosts_[m].distortion[static_cast<std::size_t>(b)] = static_cast<float>(cost.distortion * weight_[static_cast<std::size_t>(b)]);
       }
     }
     BitWriter headers;
@@ -97,12 +98,7 @@ class Encoder {
     const double scale = QuantiserScale(code, coding_.nonLinearScale);
     return tuning_.lambdaFactor * scale * scale;
   }
-  int NearestCode(double lambda) const;
   Plan Evaluate(double lambda, int firstCode, int lastCode);
-  Plan EvaluateAround(double lambda, int radius) {
-    const int center = NearestCode(lambda);
-    return Evaluate(lambda, std::max(1, center - radius), std::min(31, center + radius));
-  }
   EncodeResult Write(const Plan& plan);
   EncodeResult Finish(const Plan& best, const Plan& smallest, std::int64_t limit);
 
@@ -119,6 +115,7 @@ class Encoder {
   std::array<std::vector<MacroblockCosts>, kCodes> columns_;
   std::array<std::vector<std::int32_t>, 3> rowDcBits_;  // per precision, per row
   std::array<double, 3> dcDistortion_{};
+  std::array<double, kBlocks> weight_{};
   int attempts_ = 0;
 };
 
@@ -190,7 +187,7 @@ void Encoder::DcCosts() {
           predictor[component] = level;
           bits += (component == 0 ? kDcSizeLuma : kDcSizeChroma)[static_cast<std::size_t>(size)].length + size;
           const double error = dc - level * multiplier;
-          distortion += error * error;
+          distortion += error * error * weight_[static_cast<std::size_t>(b)];
         }
       }
       rows[static_cast<std::size_t>(mby)] = bits;
@@ -210,9 +207,10 @@ const std::vector<MacroblockCosts>& Encoder::Column(int code) {
   auto work = [&](std::size_t first, std::size_t last) {
     for (std::size_t m = first; m < last; ++m) {
       for (int b = 0; b < kBlocks; ++b) {
-        const AcCost cost = QuantiseIntraAc(macroblocks_[m].blocks[static_cast<std::size_t>(b)], scale, lambda, table, nullptr);
+        const double weight = weight_[static_cast<std::size_t>(b)];
+        const AcCost cost = QuantiseIntraAc(macroblocks_[m].blocks[static_cast<std::size_t>(b)], scale, lambda / weight, table, nullptr);
         column[m].bits[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(cost.bits);
-        column[m].distortion[static_cast<std::size_t>(b)] = cost.distortion;
+        column[m].distortion[static_cast<std::size_t>(b)] = static_cast<float>(cost.distortion * weight);
       }
     }
   };
@@ -223,19 +221,6 @@ const std::vector<MacroblockCosts>& Encoder::Column(int code) {
   work(0, count / threads);
   for (std::thread& helper : helpers) helper.join();
   return column;
-}
-
-int Encoder::NearestCode(double lambda) const {
-  int best = 1;
-  double bestGap = kInfinity;
-  for (int code = 1; code <= 31; ++code) {
-    const double gap = std::fabs(std::log(LambdaOf(code)) - std::log(lambda));
-    if (gap < bestGap) {
-      bestGap = gap;
-      best = code;
-    }
-  }
-  return best;
 }
 
 // Per row, a Viterbi search over the candidate quantisers of each macroblock
@@ -390,20 +375,22 @@ EncodeResult Encoder::Run(std::int64_t budget) {
       low = code + 1;
     }
   }
-  // Fine: bisection on lambda, letting each macroblock take a neighbouring
-  // quantiser where that costs less.
-  constexpr int kRadius = 2;
-  double lowLambda = LambdaOf(std::max(1, fitting - 2));  // largest bytes side
-  double highLambda = fitting > 31 ? kInfinity : LambdaOf(std::min(31, fitting + 1));
-  if (consider(EvaluateAround(lowLambda, kRadius))) return Finish(best, smallest, limit);
-  if (std::isinf(highLambda)) {
-    // Beyond the coarsest quantiser only dropping coefficients saves bits.
-    highLambda = LambdaOf(31);
-    for (int i = 0; i < 12 && !consider(EvaluateAround(highLambda, kRadius)); ++i) highLambda *= 4;
+  // Fine: bisection on lambda, letting each macroblock take any quantiser
+  // of a fixed window around the uniform one where that costs less. The
+  // window stays fixed so that the size falls in small steps with lambda.
+  const int firstCode = std::clamp(fitting - 3, 1, 29);
+  const int lastCode = std::clamp(fitting + 2, 3, 31);
+  double lowLambda = LambdaOf(firstCode);  // largest bytes side
+  double highLambda = LambdaOf(std::min(31, fitting + 1));
+  if (consider(Evaluate(lowLambda, firstCode, lastCode))) return Finish(best, smallest, limit);
+  // Beyond the coarsest quantiser only dropping coefficients saves bits.
+  for (int i = 0; i < 12 && !consider(Evaluate(highLambda, firstCode, lastCode)); ++i) {
+    lowLambda = highLambda;
+    highLambda *= 4;
   }
   for (int i = 0; i < 24 && highLambda / lowLambda > 1.0005; ++i) {
     const double lambda = std::sqrt(lowLambda * highLambda);
-    Plan plan = EvaluateAround(lambda, kRadius);
+    Plan plan = Evaluate(lambda, firstCode, lastCode);
     const std::int64_t bytes = plan.bytes;
     if (consider(std::move(plan))) {
       highLambda = lambda;
@@ -473,7 +460,9 @@ EncodeResult Encoder::Write(const Plan& plan) {
         if (size > 0) out.Put(static_cast<std::uint32_t>(difference > 0 ? difference : difference + (1 << size) - 1), size);
 
         ScanLevels levels{};
-        if (!(plan.zeroMask[m] & (1u << b))) QuantiseIntraAc(coefficients, scale, LambdaOf(code), table, &levels);
+        if (!(plan.zeroMask[m] & (1u << b))) {
+          QuantiseIntraAc(coefficients, scale, LambdaOf(code) / weight_[static_cast<std::size_t>(b)], table, &levels);
+        }
         std::array<std::int32_t, 64> dequantised{};
         dequantised[0] = dc * multiplier;
         int run = 0;

@@ -22,7 +22,12 @@ struct EncoderTuning {
   int quantiserScaleCode = 0;  // 1..31 codes every macroblock with it; 0 searches
   enum class Dct { kChoose, kFrame, kField } dct = Dct::kChoose;
   bool nonLinearScale = true;  // q_scale_type
-  double lambdaFactor = 0.3;   // trellis lambda = factor * quantiser_scale^2
+  double lambdaFactor = 0.2;   // trellis lambda = factor * quantiser_scale^2
+  // Weight of a chroma sample's squared error against a luma sample's. After
+  // 4:2:0 upsampling and conversion to R'G'B' a Cb error spreads over four
+  // pixels and weighs about 4.2 times a luma error there, a Cr error 3.2.
+  double cbWeight = 4.2;
+  double crWeight = 3.2;
 };
 
 enum class EncodeStatus {
