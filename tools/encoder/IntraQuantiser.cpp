@@ -23,7 +23,11 @@ AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, cons
   for (int i = 1; i < 64; ++i) {
     const int raster = kZigzag[static_cast<std::size_t>(i)];
     const double magnitude = std::fabs(coefficients[static_cast<std::size_t>(raster)]);
-    zeroDistortion += magnitude * magnitude;
+    const double square = magnitude * magnitude;
+    zeroDistortion += square;
+    // Level 1 reconstructs to `one`; below half of it zero is nearest.
+    const int one = DequantiseIntraAc(1, raster, scale);
+    if (2 * magnitude <= one) continue;
     const int weight = kDefaultIntraMatrix[static_cast<std::size_t>(raster)] * scale;  // step * 16
     int low = static_cast<int>(magnitude * 16.0 / weight);
     if (low > kMaxEscapeLevel) low = kMaxEscapeLevel;
@@ -42,55 +46,65 @@ AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, cons
     Node& node = nodes[count++];
     node.position = i;
     node.level[0] = nearest;
-    node.delta[0] = nearestError - magnitude * magnitude;
+    node.delta[0] = nearestError - square;
     node.candidates = 1;
     if (nearest > 1) {
       const double down = magnitude - DequantiseIntraAc(nearest - 1, raster, scale);
       node.level[1] = nearest - 1;
-      node.delta[1] = down * down - magnitude * magnitude;
+      node.delta[1] = down * down - square;
       node.candidates = 2;
     }
   }
 
+  // Trellis states: 0 is the start of the block, k + 1 is node k coded last.
   double best[64];
-  int from[64];    // predecessor node, -1 for the start of the block
-  int chosen[64];  // candidate index
+  int position[64];
+  int from[64];    // previous state
+  int chosen[64];  // candidate index of the node
+  best[0] = 0;
+  position[0] = 0;
+  // States more than kMaxTableRun positions back can only be followed by an
+  // escape, whose length does not depend on the run: of those only the
+  // cheapest matters.
+  int nearFirst = 0;
+  int farState = -1;
   for (int k = 0; k < count; ++k) {
     const Node& node = nodes[k];
+    const int state = k + 1;
+    position[state] = node.position;
+    while (nearFirst < state && node.position - position[nearFirst] - 1 > kMaxTableRun) {
+      if (farState < 0 || best[nearFirst] < best[farState]) farState = nearFirst;
+      ++nearFirst;
+    }
     double bestCost = std::numeric_limits<double>::infinity();
-    for (int j = -1; j < k; ++j) {
-      const double before = j < 0 ? 0.0 : best[j];
-      const int run = node.position - (j < 0 ? 0 : nodes[j].position) - 1;
+    auto tryFrom = [&](int previous, int run) {
       for (int c = 0; c < node.candidates; ++c) {
-        const double cost = before + node.delta[c] + lambda * table.PairLength(run, node.level[c]);
+        const double cost = best[previous] + node.delta[c] + lambda * table.PairLength(run, node.level[c]);
         if (cost < bestCost) {
           bestCost = cost;
-          from[k] = j;
-          chosen[k] = c;
+          from[state] = previous;
+          chosen[state] = c;
         }
       }
-    }
-    best[k] = bestCost;
+    };
+    if (farState >= 0) tryFrom(farState, kMaxTableRun + 1);
+    for (int previous = nearFirst; previous < state; ++previous) tryFrom(previous, node.position - position[previous] - 1);
+    best[state] = bestCost;
   }
-  int last = -1;
-  double lastCost = 0;
-  for (int k = 0; k < count; ++k) {
-    if (best[k] < lastCost) {
-      lastCost = best[k];
-      last = k;
-    }
+  int last = 0;
+  for (int state = 1; state <= count; ++state) {
+    if (best[state] < best[last]) last = state;
   }
 
   AcCost result;
   result.bits = table.endOfBlock.length;
   double distortion = zeroDistortion;
   if (levels) levels->fill(0);
-  for (int k = last; k >= 0; k = from[k]) {
-    const Node& node = nodes[k];
-    const int previous = from[k] < 0 ? 0 : nodes[from[k]].position;
-    const int level = node.level[chosen[k]];
-    result.bits += table.PairLength(node.position - previous - 1, level);
-    distortion += node.delta[chosen[k]];
+  for (int state = last; state > 0; state = from[state]) {
+    const Node& node = nodes[state - 1];
+    const int level = node.level[chosen[state]];
+    result.bits += table.PairLength(node.position - position[from[state]] - 1, level);
+    distortion += node.delta[chosen[state]];
     if (levels) {
       const float sign = coefficients[kZigzag[static_cast<std::size_t>(node.position)]];
       (*levels)[static_cast<std::size_t>(node.position)] = static_cast<std::int16_t>(sign < 0 ? -level : level);

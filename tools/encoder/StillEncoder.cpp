@@ -62,6 +62,16 @@ std::uint8_t* LumaOrigin(picture::Planes420& planes, int mbx, int mby, int block
   return planes.y.data() + static_cast<std::ptrdiff_t>(y) * planes.width + x;
 }
 
+// Runs work(first, last) over 0..count split among the cores.
+template <typename Work>
+void ParallelFor(std::size_t count, const Work& work) {
+  const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+  std::vector<std::thread> helpers;
+  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, count * t / threads, count * (t + 1) / threads);
+  work(std::size_t{0}, count / threads);
+  for (std::thread& helper : helpers) helper.join();
+}
+
 class Encoder {
  public:
   Encoder(const picture::Planes420& frame, const SequenceFormat& format, const EncoderTuning& tuning)
@@ -74,14 +84,7 @@ class Encoder {
     Transform();
     DcCosts();
     zeroCosts_.resize(macroblocks_.size());
-    const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
-    for (std::size_t m = 0; m < macroblocks_.size(); ++m) {
-      for (int b = 0; b < kBlocks; ++b) {
-        const AcCost cost = ZeroAcCost(macroblocks_[m].blocks[static_cast<std::size_t>(b)], table);
-        zeroCosts_[m].bits[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(cost.bits);
-        zeroCosts_[m].distortion[static_cast<std::size_t>(b)] = static_cast<float>(cost.distortion * weight_[static_cast<std::size_t>(b)]);
-      }
-    }
+    for (std::size_t m = 0; m < macroblocks_.size(); ++m) zeroCosts_[m] = CostsOf(m, 0);
     BitWriter headers;
     WriteSequenceHeaders(headers, format_);
     WritePictureHeaders(headers, coding_);
@@ -94,6 +97,10 @@ class Encoder {
   void Transform();
   void DcCosts();
   const std::vector<MacroblockCosts>& Column(int code);
+  // Trellis costs of one macroblock at quantiser `code`; 0 for no AC at all.
+  MacroblockCosts CostsOf(std::size_t m, int code) const;
+  void ChooseDctTypes(int code);
+  void SwapDctType(std::size_t m);
   double LambdaOf(int code) const {
     const double scale = QuantiserScale(code, coding_.nonLinearScale);
     return tuning_.lambdaFactor * scale * scale;
@@ -111,6 +118,7 @@ class Encoder {
   int fieldCount_ = 0;
   std::int64_t headerBytes_ = 0;
   std::vector<Macroblock> macroblocks_;
+  std::vector<std::array<Block, 4>> otherLuma_;  // the luma blocks of the other dct_type
   std::vector<MacroblockCosts> zeroCosts_;
   std::array<std::vector<MacroblockCosts>, kCodes> columns_;
   std::array<std::vector<std::int32_t>, 3> rowDcBits_;  // per precision, per row
@@ -119,41 +127,26 @@ class Encoder {
   int attempts_ = 0;
 };
 
-// Transforms every block once; picks frame or field DCT per macroblock.
+// Transforms every block once, the luminance both as frame and as field
+// blocks; starts with frame DCT everywhere (or the one the tuning fixes).
 void Encoder::Transform() {
   macroblocks_.resize(static_cast<std::size_t>(mbWidth_) * mbHeight_);
+  const bool choose = tuning_.dct == EncoderTuning::Dct::kChoose;
+  if (choose) otherLuma_.resize(macroblocks_.size());
   const int width = frame_.width;
   const int chromaWidth = frame_.width / 2;
-  auto weightedActivity = [](const std::array<Block, kBlocks>& blocks) {
-    double sum = 0;
-    for (int b = 0; b < 4; ++b) {
-      for (int i = 1; i < 64; ++i) sum += std::fabs(blocks[static_cast<std::size_t>(b)][static_cast<std::size_t>(i)]) / kDefaultIntraMatrix[static_cast<std::size_t>(i)];
-    }
-    return sum;
-  };
   for (int mby = 0; mby < mbHeight_; ++mby) {
     for (int mbx = 0; mbx < mbWidth_; ++mbx) {
-      Macroblock& mb = macroblocks_[static_cast<std::size_t>(mby * mbWidth_ + mbx)];
+      const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
+      Macroblock& mb = macroblocks_[m];
       const std::uint8_t* luma = frame_.y.data() + static_cast<std::ptrdiff_t>(mby) * 16 * width + mbx * 16;
-      for (int b = 0; b < 4; ++b) {
-        ForwardDct(luma + (b >> 1) * 8 * width + (b & 1) * 8, width, mb.blocks[static_cast<std::size_t>(b)]);
-      }
       mb.field = tuning_.dct == EncoderTuning::Dct::kField;
-      if (tuning_.dct == EncoderTuning::Dct::kChoose) {
-        std::array<Block, kBlocks> field;
-        for (int b = 0; b < 4; ++b) {
-          ForwardDct(luma + (b >> 1) * width + (b & 1) * 8, 2 * width, field[static_cast<std::size_t>(b)]);
-        }
-        // Field DCT pays where lines of one field resemble each other more
-        // than neighbouring lines do (interlaced motion, line patterns).
-        if (weightedActivity(field) < 0.85 * weightedActivity(mb.blocks)) {
-          mb.field = true;
-          for (int b = 0; b < 4; ++b) mb.blocks[static_cast<std::size_t>(b)] = field[static_cast<std::size_t>(b)];
-        }
-      } else if (mb.field) {
-        for (int b = 0; b < 4; ++b) {
-          ForwardDct(luma + (b >> 1) * width + (b & 1) * 8, 2 * width, mb.blocks[static_cast<std::size_t>(b)]);
-        }
+      for (std::size_t b = 0; b < 4; ++b) {
+        const std::uint8_t* column = luma + (b & 1) * 8;
+        const std::ptrdiff_t frameRow = static_cast<std::ptrdiff_t>(b >> 1) * 8 * width;
+        const std::ptrdiff_t fieldRow = static_cast<std::ptrdiff_t>(b >> 1) * width;
+        ForwardDct(column + (mb.field ? fieldRow : frameRow), mb.field ? 2 * width : width, mb.blocks[b]);
+        if (choose) ForwardDct(column + fieldRow, 2 * width, otherLuma_[m][b]);
       }
       const std::ptrdiff_t chromaOffset = static_cast<std::ptrdiff_t>(mby) * 8 * chromaWidth + mbx * 8;
       ForwardDct(frame_.cb.data() + chromaOffset, chromaWidth, mb.blocks[4]);
@@ -161,8 +154,6 @@ void Encoder::Transform() {
       if (mb.field) ++fieldCount_;
     }
   }
-  // Without any field macroblock the dct_type bit is left out of every
-  // macroblock.
   coding_.framePredFrameDct = fieldCount_ == 0;
 }
 
@@ -201,26 +192,74 @@ const std::vector<MacroblockCosts>& Encoder::Column(int code) {
   std::vector<MacroblockCosts>& column = columns_[static_cast<std::size_t>(code)];
   if (!column.empty()) return column;
   column.resize(macroblocks_.size());
+  auto work = [&](std::size_t first, std::size_t last) {
+    for (std::size_t m = first; m < last; ++m) column[m] = CostsOf(m, code);
+  };
+  ParallelFor(macroblocks_.size(), work);
+  return column;
+}
+
+MacroblockCosts Encoder::CostsOf(std::size_t m, int code) const {
+  MacroblockCosts costs;
+  const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
+  const int scale = QuantiserScale(code, coding_.nonLinearScale);
+  for (int b = 0; b < kBlocks; ++b) {
+    const auto i = static_cast<std::size_t>(b);
+    const AcCost cost = code == 0 ? ZeroAcCost(macroblocks_[m].blocks[i], table)
+                                  : QuantiseIntraAc(macroblocks_[m].blocks[i], scale, LambdaOf(code) / weight_[i], table, nullptr);
+    costs.bits[i] = static_cast<std::uint16_t>(cost.bits);
+    costs.distortion[i] = static_cast<float>(cost.distortion * weight_[i]);
+  }
+  return costs;
+}
+
+void Encoder::SwapDctType(std::size_t m) {
+  Macroblock& mb = macroblocks_[m];
+  for (std::size_t b = 0; b < 4; ++b) std::swap(mb.blocks[b], otherLuma_[m][b]);
+  mb.field = !mb.field;
+  fieldCount_ += mb.field ? 1 : -1;
+}
+
+// Frame or field DCT per macroblock by rate-distortion cost at quantiser
+// `code`. Field macroblocks also cost every macroblock its dct_type bit, so
+// they are used only when they save more than that in total.
+void Encoder::ChooseDctTypes(int code) {
+  if (tuning_.dct != EncoderTuning::Dct::kChoose) return;
+  const std::size_t count = macroblocks_.size();
+  const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
   const int scale = QuantiserScale(code, coding_.nonLinearScale);
   const double lambda = LambdaOf(code);
-  const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
-  auto work = [&](std::size_t first, std::size_t last) {
+  std::vector<double> gain(count);  // cost saved by the other dct_type
+  ParallelFor(count, [&](std::size_t first, std::size_t last) {
     for (std::size_t m = first; m < last; ++m) {
-      for (int b = 0; b < kBlocks; ++b) {
-        const double weight = weight_[static_cast<std::size_t>(b)];
-        const AcCost cost = QuantiseIntraAc(macroblocks_[m].blocks[static_cast<std::size_t>(b)], scale, lambda / weight, table, nullptr);
-        column[m].bits[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(cost.bits);
-        column[m].distortion[static_cast<std::size_t>(b)] = static_cast<float>(cost.distortion * weight);
+      double difference = 0;
+      for (std::size_t b = 0; b < 4; ++b) {
+        const AcCost now = QuantiseIntraAc(macroblocks_[m].blocks[b], scale, lambda, table, nullptr);
+        const AcCost other = QuantiseIntraAc(otherLuma_[m][b], scale, lambda, table, nullptr);
+        difference += (now.distortion + lambda * now.bits) - (other.distortion + lambda * other.bits);
       }
+      gain[m] = macroblocks_[m].field ? -difference : difference;  // as saved by field DCT
     }
-  };
-  const std::size_t count = macroblocks_.size();
-  const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
-  std::vector<std::thread> helpers;
-  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, count * t / threads, count * (t + 1) / threads);
-  work(0, count / threads);
-  for (std::thread& helper : helpers) helper.join();
-  return column;
+  });
+  double total = 0;
+  for (double g : gain) total += std::max(0.0, g);
+  const bool useField = total > lambda * static_cast<double>(count);
+  std::vector<std::size_t> changed;
+  for (std::size_t m = 0; m < count; ++m) {
+    if ((useField && gain[m] > 0) != macroblocks_[m].field) {
+      SwapDctType(m);
+      changed.push_back(m);
+    }
+  }
+  coding_.framePredFrameDct = fieldCount_ == 0;
+  if (changed.empty()) return;
+  for (std::size_t m : changed) {
+    zeroCosts_[m] = CostsOf(m, 0);
+    for (int c = 1; c < kCodes; ++c) {
+      if (!columns_[static_cast<std::size_t>(c)].empty()) columns_[static_cast<std::size_t>(c)][m] = CostsOf(m, c);
+    }
+  }
+  DcCosts();
 }
 
 // Per row, a Viterbi search over the candidate quantisers of each macroblock
@@ -342,16 +381,17 @@ Plan Encoder::Evaluate(double lambda, int firstCode, int lastCode) {
 }
 
 EncodeResult Encoder::Run(std::int64_t budget) {
+  // Every macroblock frame-coded without AC coefficients: the smallest stream.
   const Plan smallest = Evaluate(kInfinity, 31, 31);
   const std::int64_t limit = std::min(budget, kVbvBufferBytes);
-  EncodeResult result;
-  result.smallestBytes = smallest.bytes;
   if (smallest.bytes > budget) {
+    EncodeResult result;
     result.status = EncodeStatus::kDoesNotFit;
+    result.smallestBytes = smallest.bytes;
     result.attempts = attempts_;
     return result;
   }
-  Plan best = smallest;
+  Plan best;
   auto consider = [&](Plan&& plan) {
     const bool fits = plan.bytes <= limit;
     if (fits && plan.distortion < best.distortion) best = std::move(plan);
@@ -359,7 +399,9 @@ EncodeResult Encoder::Run(std::int64_t budget) {
   };
 
   if (tuning_.quantiserScaleCode > 0) {
-    consider(Evaluate(LambdaOf(tuning_.quantiserScaleCode), tuning_.quantiserScaleCode, tuning_.quantiserScaleCode));
+    const int code = tuning_.quantiserScaleCode;
+    ChooseDctTypes(code);
+    best = Evaluate(LambdaOf(code), code, code);
     return Finish(best, smallest, limit);
   }
 
@@ -368,13 +410,17 @@ EncodeResult Encoder::Run(std::int64_t budget) {
   int low = 1, high = 31;
   while (low <= high) {
     const int code = (low + high) / 2;
-    if (consider(Evaluate(LambdaOf(code), code, code))) {
+    if (Evaluate(LambdaOf(code), code, code).bytes <= limit) {
       fitting = code;
       high = code - 1;
     } else {
       low = code + 1;
     }
   }
+  ChooseDctTypes(std::min(fitting, 31));
+  best = Evaluate(kInfinity, 31, 31);  // what fits whatever the search finds (if anything does)
+  best.distortion = kInfinity;
+
   // Fine: bisection on lambda, letting each macroblock take any quantiser
   // of a fixed window around the uniform one where that costs less. The
   // window stays fixed so that the size falls in small steps with lambda.
@@ -406,7 +452,16 @@ EncodeResult Encoder::Run(std::int64_t budget) {
 // it ever be longer than allowed, the smallest stream is delivered instead.
 EncodeResult Encoder::Finish(const Plan& best, const Plan& smallest, std::int64_t limit) {
   EncodeResult result = Write(best);
-  if (static_cast<std::int64_t>(result.stream.size()) > limit) result = Write(smallest);
+  if (static_cast<std::int64_t>(result.stream.size()) > limit) {
+    if (!otherLuma_.empty()) {  // back to frame DCT, as the smallest stream was counted
+      for (std::size_t m = 0; m < macroblocks_.size(); ++m) {
+        if (macroblocks_[m].field) SwapDctType(m);
+      }
+      coding_.framePredFrameDct = true;
+      DcCosts();
+    }
+    result = Write(smallest);
+  }
   result.smallestBytes = smallest.bytes;
   return result;
 }
