@@ -119,6 +119,10 @@ AcTable BuildTable(bool one) {
     table.codes[pair.run][pair.level] = code;
     table.lengths[pair.run][pair.level] = static_cast<std::uint8_t>(code.length + 1);
   }
+  for (int level = 0; level <= kMaxTableLevel + 1; ++level)
+    for (int run = 0; run < 64; ++run)
+      table.byLevel[static_cast<std::size_t>(level)][static_cast<std::size_t>(run)] =
+          static_cast<std::uint8_t>(level >= 1 ? table.PairLength(run, level) : kEscapeLength);
   return table;
 }
 

@@ -43,8 +43,15 @@ struct AcTable {
   // Bits of run/level with the sign bit, or of the escape: the cost model.
   std::array<std::array<std::uint8_t, kMaxTableLevel + 1>, kMaxTableRun + 1> lengths;
 
+  // The same by level, then run (0..63): levels above kMaxTableLevel share
+  // the all-escape row kMaxTableLevel + 1.
+  std::array<std::array<std::uint8_t, 64>, kMaxTableLevel + 2> byLevel;
+
   int PairLength(int run, int level) const {  // level > 0
     return (run <= kMaxTableRun && level <= kMaxTableLevel) ? lengths[run][level] : kEscapeLength;
+  }
+  const std::uint8_t* LengthsByRun(int level) const {
+    return byLevel[static_cast<std::size_t>(level <= kMaxTableLevel ? level : kMaxTableLevel + 1)].data();
   }
 };
 

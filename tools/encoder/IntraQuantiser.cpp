@@ -77,18 +77,26 @@ AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, cons
       ++nearFirst;
     }
     double bestCost = std::numeric_limits<double>::infinity();
-    auto tryFrom = [&](int previous, int run) {
-      for (int c = 0; c < node.candidates; ++c) {
-        const double cost = best[previous] + node.delta[c] + lambda * table.PairLength(run, node.level[c]);
+    for (int c = 0; c < node.candidates; ++c) {
+      const std::uint8_t* lengths = table.LengthsByRun(node.level[c]);
+      const double delta = node.delta[c];
+      if (farState >= 0) {
+        const double cost = best[farState] + delta + lambda * kEscapeLength;
+        if (cost < bestCost) {
+          bestCost = cost;
+          from[state] = farState;
+          chosen[state] = c;
+        }
+      }
+      for (int previous = nearFirst; previous < state; ++previous) {
+        const double cost = best[previous] + delta + lambda * lengths[node.position - position[previous] - 1];
         if (cost < bestCost) {
           bestCost = cost;
           from[state] = previous;
           chosen[state] = c;
         }
       }
-    };
-    if (farState >= 0) tryFrom(farState, kMaxTableRun + 1);
-    for (int previous = nearFirst; previous < state; ++previous) tryFrom(previous, node.position - position[previous] - 1);
+    }
     best[state] = bestCost;
   }
   int last = 0;

@@ -32,6 +32,7 @@ namespace {
 constexpr int kBlocks = 6;  // four luminance, Cb, Cr
 constexpr int kCodes = 32;  // quantiser_scale_code 1..31
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr int kQuantChangeBits = 1 + 5;  // longer macroblock_type, quantiser_scale_code
 
 struct Macroblock {
   bool field = false;
@@ -39,7 +40,7 @@ struct Macroblock {
 };
 
 // Cost of one macroblock's AC coefficients at one quantiser: per block the
-// trellis result.
+// trellis result, distortion weighted by the block's component.
 struct MacroblockCosts {
   std::array<std::uint16_t, kBlocks> bits;
   std::array<float, kBlocks> distortion;
@@ -47,14 +48,21 @@ struct MacroblockCosts {
 
 // The outcome of a cost evaluation: everything the writer needs.
 struct Plan {
+  int format = 1;                      // intra_vlc_format
+  int precision = 0;                   // intra_dc_precision
   std::vector<std::uint8_t> code;      // quantiser_scale_code per macroblock
   std::vector<std::uint8_t> zeroMask;  // blocks sent without AC coefficients
-  int precision = 0;
+  std::vector<std::uint16_t> dc;       // DC level per block
   std::int64_t bytes = 0;
-  double distortion = 0;
+  double distortion = kInfinity;
 };
 
 int BitLength(int value) { return value == 0 ? 0 : 32 - std::countl_zero(static_cast<std::uint32_t>(value)); }
+
+int DcBits(int component, int difference) {
+  const int size = BitLength(std::abs(difference));
+  return (component == 0 ? kDcSizeLuma : kDcSizeChroma)[static_cast<std::size_t>(size)].length + size;
+}
 
 std::uint8_t* LumaOrigin(picture::Planes420& planes, int mbx, int mby, int block, bool field) {
   const int x = mbx * 16 + (block & 1) * 8;
@@ -79,12 +87,8 @@ class Encoder {
     mbWidth_ = frame.width / 16;
     mbHeight_ = frame.height / 16;
     coding_.nonLinearScale = tuning.nonLinearScale;
-    coding_.intraVlcFormat = tuning.intraVlcFormat < 0 ? 1 : tuning.intraVlcFormat;
     weight_ = {1, 1, 1, 1, tuning.cbWeight, tuning.crWeight};
     Transform();
-    DcCosts();
-    zeroCosts_.resize(macroblocks_.size());
-    for (std::size_t m = 0; m < macroblocks_.size(); ++m) zeroCosts_[m] = CostsOf(m, 0);
     BitWriter headers;
     WriteSequenceHeaders(headers, format_);
     WritePictureHeaders(headers, coding_);
@@ -95,17 +99,27 @@ class Encoder {
 
  private:
   void Transform();
-  void DcCosts();
-  const std::vector<MacroblockCosts>& Column(int code);
-  // Trellis costs of one macroblock at quantiser `code`; 0 for no AC at all.
-  MacroblockCosts CostsOf(std::size_t m, int code) const;
-  void ChooseDctTypes(int code);
-  void SwapDctType(std::size_t m);
   double LambdaOf(int code) const {
     const double scale = QuantiserScale(code, coding_.nonLinearScale);
     return tuning_.lambdaFactor * scale * scale;
   }
-  Plan Evaluate(double lambda, int firstCode, int lastCode);
+  // Trellis costs of one macroblock at quantiser `code`; 0 for no AC at all.
+  MacroblockCosts CostsOf(std::size_t m, int format, int code) const;
+  const std::vector<MacroblockCosts>& Column(int format, int code);
+  const std::vector<MacroblockCosts>& ZeroColumn(int format);
+  double PlainDcCost(int precision, double lambda) const;
+  int ChoosePrecision(double lambda) const;
+  double DcChain(int precision, double lambda, Plan& plan, std::vector<std::int32_t>& rowBits) const;
+  struct Estimate {
+    std::int64_t bytes;
+    double distortion;
+  };
+  Estimate SampledUniform(int format, int code);
+  int CoarseCode(int format, std::int64_t limit, double& distortionAtLimit);
+  void ChooseDctTypes(int code);
+  void SwapDctType(std::size_t m);
+  Plan Evaluate(int format, double lambda, int firstCode, int lastCode);
+  Plan Search(int format, int fitting, std::int64_t limit);
   EncodeResult Write(const Plan& plan);
   EncodeResult Finish(const Plan& best, const Plan& smallest, std::int64_t limit);
 
@@ -119,10 +133,7 @@ class Encoder {
   std::int64_t headerBytes_ = 0;
   std::vector<Macroblock> macroblocks_;
   std::vector<std::array<Block, 4>> otherLuma_;  // the luma blocks of the other dct_type
-  std::vector<MacroblockCosts> zeroCosts_;
-  std::array<std::vector<MacroblockCosts>, kCodes> columns_;
-  std::array<std::vector<std::int32_t>, 3> rowDcBits_;  // per precision, per row
-  std::array<double, 3> dcDistortion_{};
+  std::array<std::array<std::vector<MacroblockCosts>, kCodes>, 2> columns_;  // [format][code], [..][0]: no AC
   std::array<double, kBlocks> weight_{};
   int attempts_ = 0;
 };
@@ -135,9 +146,9 @@ void Encoder::Transform() {
   if (choose) otherLuma_.resize(macroblocks_.size());
   const int width = frame_.width;
   const int chromaWidth = frame_.width / 2;
-  for (int mby = 0; mby < mbHeight_; ++mby) {
-    for (int mbx = 0; mbx < mbWidth_; ++mbx) {
-      const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
+  ParallelFor(macroblocks_.size(), [&](std::size_t first, std::size_t last) {
+    for (std::size_t m = first; m < last; ++m) {
+      const int mbx = static_cast<int>(m) % mbWidth_, mby = static_cast<int>(m) / mbWidth_;
       Macroblock& mb = macroblocks_[m];
       const std::uint8_t* luma = frame_.y.data() + static_cast<std::ptrdiff_t>(mby) * 16 * width + mbx * 16;
       mb.field = tuning_.dct == EncoderTuning::Dct::kField;
@@ -151,57 +162,15 @@ void Encoder::Transform() {
       const std::ptrdiff_t chromaOffset = static_cast<std::ptrdiff_t>(mby) * 8 * chromaWidth + mbx * 8;
       ForwardDct(frame_.cb.data() + chromaOffset, chromaWidth, mb.blocks[4]);
       ForwardDct(frame_.cr.data() + chromaOffset, chromaWidth, mb.blocks[5]);
-      if (mb.field) ++fieldCount_;
     }
-  }
+  });
+  fieldCount_ = tuning_.dct == EncoderTuning::Dct::kField ? static_cast<int>(macroblocks_.size()) : 0;
   coding_.framePredFrameDct = fieldCount_ == 0;
 }
 
-// DC bits per row and DC distortion for each intra DC precision.
-void Encoder::DcCosts() {
-  for (int precision = 0; precision < 3; ++precision) {
-    std::vector<std::int32_t>& rows = rowDcBits_[static_cast<std::size_t>(precision)];
-    rows.assign(static_cast<std::size_t>(mbHeight_), 0);
-    double distortion = 0;
-    const int multiplier = DcMultiplier(precision);
-    for (int mby = 0; mby < mbHeight_; ++mby) {
-      int predictor[3];
-      std::fill(std::begin(predictor), std::end(predictor), 128 << precision);
-      std::int32_t bits = 0;
-      for (int mbx = 0; mbx < mbWidth_; ++mbx) {
-        const Macroblock& mb = macroblocks_[static_cast<std::size_t>(mby * mbWidth_ + mbx)];
-        for (int b = 0; b < kBlocks; ++b) {
-          const float dc = mb.blocks[static_cast<std::size_t>(b)][0];
-          const int level = QuantiseIntraDc(dc, precision);
-          const int component = b < 4 ? 0 : b - 3;
-          const int size = BitLength(std::abs(level - predictor[component]));
-          predictor[component] = level;
-          bits += (component == 0 ? kDcSizeLuma : kDcSizeChroma)[static_cast<std::size_t>(size)].length + size;
-          const double error = dc - level * multiplier;
-          distortion += error * error * weight_[static_cast<std::size_t>(b)];
-        }
-      }
-      rows[static_cast<std::size_t>(mby)] = bits;
-    }
-    dcDistortion_[static_cast<std::size_t>(precision)] = distortion;
-  }
-}
-
-// The trellis costs of every macroblock at one quantiser, computed once.
-const std::vector<MacroblockCosts>& Encoder::Column(int code) {
-  std::vector<MacroblockCosts>& column = columns_[static_cast<std::size_t>(code)];
-  if (!column.empty()) return column;
-  column.resize(macroblocks_.size());
-  auto work = [&](std::size_t first, std::size_t last) {
-    for (std::size_t m = first; m < last; ++m) column[m] = CostsOf(m, code);
-  };
-  ParallelFor(macroblocks_.size(), work);
-  return column;
-}
-
-MacroblockCosts Encoder::CostsOf(std::size_t m, int code) const {
+MacroblockCosts Encoder::CostsOf(std::size_t m, int format, int code) const {
   MacroblockCosts costs;
-  const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
+  const AcTable& table = IntraAcTable(format);
   const int scale = QuantiserScale(code, coding_.nonLinearScale);
   for (int b = 0; b < kBlocks; ++b) {
     const auto i = static_cast<std::size_t>(b);
@@ -213,6 +182,137 @@ MacroblockCosts Encoder::CostsOf(std::size_t m, int code) const {
   return costs;
 }
 
+// The trellis costs of every macroblock at one quantiser, computed once.
+const std::vector<MacroblockCosts>& Encoder::Column(int format, int code) {
+  std::vector<MacroblockCosts>& column = columns_[static_cast<std::size_t>(format)][static_cast<std::size_t>(code)];
+  if (!column.empty()) return column;
+  column.resize(macroblocks_.size());
+  ParallelFor(macroblocks_.size(), [&](std::size_t first, std::size_t last) {
+    for (std::size_t m = first; m < last; ++m) column[m] = CostsOf(m, format, code);
+  });
+  return column;
+}
+
+const std::vector<MacroblockCosts>& Encoder::ZeroColumn(int format) { return Column(format, 0); }
+
+// DC cost of a precision with every DC level at its nearest value.
+double Encoder::PlainDcCost(int precision, double lambda) const {
+  const int multiplier = DcMultiplier(precision);
+  double distortion = 0;
+  std::int64_t bits = 0;
+  for (int mby = 0; mby < mbHeight_; ++mby) {
+    int predictor[3] = {128 << precision, 128 << precision, 128 << precision};
+    for (int mbx = 0; mbx < mbWidth_; ++mbx) {
+      const Macroblock& mb = macroblocks_[static_cast<std::size_t>(mby * mbWidth_ + mbx)];
+      for (int b = 0; b < kBlocks; ++b) {
+        const float dc = mb.blocks[static_cast<std::size_t>(b)][0];
+        const int level = QuantiseIntraDc(dc, precision);
+        const int component = b < 4 ? 0 : b - 3;
+        bits += DcBits(component, level - predictor[component]);
+        predictor[component] = level;
+        const double error = dc - level * multiplier;
+        distortion += error * error * weight_[static_cast<std::size_t>(b)];
+      }
+    }
+  }
+  return std::isinf(lambda) ? static_cast<double>(bits) : distortion + lambda * static_cast<double>(bits);
+}
+
+int Encoder::ChoosePrecision(double lambda) const {
+  if (tuning_.intraDcPrecision >= 0) return tuning_.intraDcPrecision;
+  if (std::isinf(lambda)) return 0;
+  int best = 0;
+  double bestCost = kInfinity;
+  for (int p = 0; p < 3; ++p) {
+    const double cost = PlainDcCost(p, lambda);
+    if (cost < bestCost) {
+      bestCost = cost;
+      best = p;
+    }
+  }
+  return best;
+}
+
+// DC levels by a Viterbi search along each DC prediction chain (per slice and
+// component): each level may move one step from its nearest value where the
+// shorter differences pay. Fills plan.dc and the DC bits of each row; returns
+// the DC distortion.
+double Encoder::DcChain(int precision, double lambda, Plan& plan, std::vector<std::int32_t>& rowBits) const {
+  plan.dc.assign(macroblocks_.size() * kBlocks, 0);
+  rowBits.assign(static_cast<std::size_t>(mbHeight_), 0);
+  const int multiplier = DcMultiplier(precision);
+  const int maximum = (256 << precision) - 1;
+  const double bitCost = std::isinf(lambda) ? 1.0 : lambda;
+  const double distortionScale = std::isinf(lambda) ? 0.0 : 1.0;
+  double totalDistortion = 0;
+  constexpr int kStates = 3;
+  std::vector<std::array<std::uint8_t, kStates>> back;
+  std::vector<std::size_t> blocks;  // indices into plan.dc along the chain
+  for (int mby = 0; mby < mbHeight_; ++mby) {
+    for (int component = 0; component < 3; ++component) {
+      blocks.clear();
+      for (int mbx = 0; mbx < mbWidth_; ++mbx) {
+        const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
+        if (component == 0) {
+          for (std::size_t b = 0; b < 4; ++b) blocks.push_back(m * kBlocks + b);
+        } else {
+          blocks.push_back(m * kBlocks + 3 + static_cast<std::size_t>(component));
+        }
+      }
+      back.resize(blocks.size());
+      std::array<int, kStates> previousLevel{};
+      std::array<double, kStates> cost{};
+      previousLevel.fill(128 << precision);
+      cost.fill(kInfinity);
+      cost[0] = 0;
+      int previousStates = 1;
+      for (std::size_t k = 0; k < blocks.size(); ++k) {
+        const std::size_t index = blocks[k];
+        const float dc = macroblocks_[index / kBlocks].blocks[index % kBlocks][0];
+        const double weight = weight_[index % kBlocks] * distortionScale;
+        const int nearest = QuantiseIntraDc(dc, precision);
+        std::array<int, kStates> level = {nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1)};
+        std::array<double, kStates> next;
+        for (int s = 0; s < kStates; ++s) {
+          const double error = dc - level[static_cast<std::size_t>(s)] * multiplier;
+          double best = kInfinity;
+          int from = 0;
+          for (int t = 0; t < previousStates; ++t) {
+            const double c = cost[static_cast<std::size_t>(t)] +
+                             bitCost * DcBits(component, level[static_cast<std::size_t>(s)] - previousLevel[static_cast<std::size_t>(t)]);
+            if (c < best) {
+              best = c;
+              from = t;
+            }
+          }
+          next[static_cast<std::size_t>(s)] = best + weight * error * error;
+          back[k][static_cast<std::size_t>(s)] = static_cast<std::uint8_t>(from);
+        }
+        cost = next;
+        previousLevel = level;
+        previousStates = kStates;
+      }
+      int state = static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin());
+      for (std::size_t k = blocks.size(); k-- > 0;) {
+        const std::size_t index = blocks[k];
+        const float dc = macroblocks_[index / kBlocks].blocks[index % kBlocks][0];
+        const int nearest = QuantiseIntraDc(dc, precision);
+        const std::array<int, kStates> level = {nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1)};
+        plan.dc[index] = static_cast<std::uint16_t>(level[static_cast<std::size_t>(state)]);
+        state = back[k][static_cast<std::size_t>(state)];
+      }
+      int predictor = 128 << precision;
+      for (std::size_t index : blocks) {
+        rowBits[static_cast<std::size_t>(mby)] += DcBits(component, plan.dc[index] - predictor);
+        predictor = plan.dc[index];
+        const double error = macroblocks_[index / kBlocks].blocks[index % kBlocks][0] - plan.dc[index] * multiplier;
+        totalDistortion += error * error * weight_[index % kBlocks];
+      }
+    }
+  }
+  return totalDistortion;
+}
+
 void Encoder::SwapDctType(std::size_t m) {
   Macroblock& mb = macroblocks_[m];
   for (std::size_t b = 0; b < 4; ++b) std::swap(mb.blocks[b], otherLuma_[m][b]);
@@ -222,89 +322,129 @@ void Encoder::SwapDctType(std::size_t m) {
 
 // Frame or field DCT per macroblock by rate-distortion cost at quantiser
 // `code`. Field macroblocks also cost every macroblock its dct_type bit, so
-// they are used only when they save more than that in total.
+// they are used only when they save more than that in total. Must run before
+// any cost column is computed.
 void Encoder::ChooseDctTypes(int code) {
   if (tuning_.dct != EncoderTuning::Dct::kChoose) return;
   const std::size_t count = macroblocks_.size();
-  const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
+  const AcTable& table = IntraAcTable(1);
   const int scale = QuantiserScale(code, coding_.nonLinearScale);
   const double lambda = LambdaOf(code);
-  std::vector<double> gain(count);  // cost saved by the other dct_type
+  std::vector<double> gain(count);  // cost saved by field DCT
   ParallelFor(count, [&](std::size_t first, std::size_t last) {
     for (std::size_t m = first; m < last; ++m) {
       double difference = 0;
       for (std::size_t b = 0; b < 4; ++b) {
-        const AcCost now = QuantiseIntraAc(macroblocks_[m].blocks[b], scale, lambda, table, nullptr);
-        const AcCost other = QuantiseIntraAc(otherLuma_[m][b], scale, lambda, table, nullptr);
-        difference += (now.distortion + lambda * now.bits) - (other.distortion + lambda * other.bits);
+        const AcCost frame = QuantiseIntraAc(macroblocks_[m].blocks[b], scale, lambda, table, nullptr);
+        const AcCost field = QuantiseIntraAc(otherLuma_[m][b], scale, lambda, table, nullptr);
+        difference += (frame.distortion + lambda * frame.bits) - (field.distortion + lambda * field.bits);
       }
-      gain[m] = macroblocks_[m].field ? -difference : difference;  // as saved by field DCT
+      gain[m] = difference;
     }
   });
   double total = 0;
   for (double g : gain) total += std::max(0.0, g);
-  const bool useField = total > lambda * static_cast<double>(count);
-  std::vector<std::size_t> changed;
+  if (total <= lambda * static_cast<double>(count)) return;
   for (std::size_t m = 0; m < count; ++m) {
-    if ((useField && gain[m] > 0) != macroblocks_[m].field) {
-      SwapDctType(m);
-      changed.push_back(m);
-    }
+    if (gain[m] > 0) SwapDctType(m);
   }
   coding_.framePredFrameDct = fieldCount_ == 0;
-  if (changed.empty()) return;
-  for (std::size_t m : changed) {
-    zeroCosts_[m] = CostsOf(m, 0);
-    for (int c = 1; c < kCodes; ++c) {
-      if (!columns_[static_cast<std::size_t>(c)].empty()) columns_[static_cast<std::size_t>(c)][m] = CostsOf(m, c);
+  for (auto& format : columns_)
+    for (auto& column : format) column.clear();
+}
+
+// Size and distortion of uniform quantisation at `code`, from every fourth
+// macroblock: enough to find where the budget lies.
+Encoder::Estimate Encoder::SampledUniform(int format, int code) {
+  ++attempts_;
+  const double lambda = LambdaOf(code);
+  std::vector<std::size_t> sample;
+  for (std::size_t m = 0; m < macroblocks_.size(); ++m) {
+    if ((m % static_cast<std::size_t>(mbWidth_) + m / static_cast<std::size_t>(mbWidth_)) % 4 == 0) sample.push_back(m);
+  }
+  std::vector<MacroblockCosts> coded(sample.size()), zero(sample.size());
+  ParallelFor(sample.size(), [&](std::size_t first, std::size_t last) {
+    for (std::size_t i = first; i < last; ++i) {
+      coded[i] = CostsOf(sample[i], format, code);
+      zero[i] = CostsOf(sample[i], format, 0);
+    }
+  });
+  double bits = 0, distortion = 0;
+  for (std::size_t i = 0; i < sample.size(); ++i) {
+    for (std::size_t b = 0; b < kBlocks; ++b) {
+      const double a = coded[i].distortion[b] + lambda * coded[i].bits[b];
+      const double z = zero[i].distortion[b] + lambda * zero[i].bits[b];
+      bits += a < z ? coded[i].bits[b] : zero[i].bits[b];
+      distortion += a < z ? coded[i].distortion[b] : zero[i].distortion[b];
     }
   }
-  DcCosts();
+  const double scale = static_cast<double>(macroblocks_.size()) / static_cast<double>(sample.size());
+  const int precision = ChoosePrecision(lambda);
+  Plan dcPlan;
+  std::vector<std::int32_t> rowBits;
+  distortion = distortion * scale + DcChain(precision, lambda, dcPlan, rowBits);
+  bits = bits * scale + static_cast<double>(macroblocks_.size()) * (2 + (coding_.framePredFrameDct ? 0 : 1));
+  for (std::int32_t row : rowBits) bits += row + kSliceHeaderBits + 4;
+  return {headerBytes_ + static_cast<std::int64_t>(bits / 8), distortion};
+}
+
+// The finest uniform quantiser whose estimated size fits, by bisection (32
+// when none does), and the distortion interpolated at the limit.
+int Encoder::CoarseCode(int format, std::int64_t limit, double& distortionAtLimit) {
+  int low = 1, high = 31, fitting = 32;
+  Estimate below{0, kInfinity}, above{0, kInfinity};  // fitting and not fitting neighbours
+  while (low <= high) {
+    const int code = (low + high) / 2;
+    const Estimate estimate = SampledUniform(format, code);
+    if (estimate.bytes <= limit) {
+      fitting = code;
+      below = estimate;
+      high = code - 1;
+    } else {
+      above = estimate;
+      low = code + 1;
+    }
+  }
+  distortionAtLimit = below.distortion;
+  if (std::isfinite(below.distortion) && std::isfinite(above.distortion) && above.bytes > below.bytes) {
+    // Distortion falls about exponentially with the bits.
+    const double t = static_cast<double>(limit - below.bytes) / static_cast<double>(above.bytes - below.bytes);
+    distortionAtLimit = below.distortion * std::pow(above.distortion / below.distortion, std::clamp(t, 0.0, 1.0));
+  }
+  return fitting;
 }
 
 // Per row, a Viterbi search over the candidate quantisers of each macroblock
 // minimises distortion + lambda * bits, a quantiser change costing its
 // macroblock_type and quantiser_scale_code bits; each block may also drop its
-// AC coefficients. An infinite lambda gives the smallest stream.
-Plan Encoder::Evaluate(double lambda, int firstCode, int lastCode) {
+// AC coefficients, and DC levels follow their own chain search. An infinite
+// lambda gives the smallest stream.
+Plan Encoder::Evaluate(int format, double lambda, int firstCode, int lastCode) {
   ++attempts_;
   const bool zeroOnly = std::isinf(lambda);
   if (zeroOnly) firstCode = lastCode = 31;
   const int states = lastCode - firstCode + 1;
   std::array<const std::vector<MacroblockCosts>*, kCodes> columns{};
-  for (int code = firstCode; code <= lastCode && !zeroOnly; ++code) columns[static_cast<std::size_t>(code)] = &Column(code);
+  for (int code = firstCode; code <= lastCode && !zeroOnly; ++code) columns[static_cast<std::size_t>(code)] = &Column(format, code);
+  const std::vector<MacroblockCosts>& zeroCosts = ZeroColumn(format);
 
   Plan plan;
+  plan.format = format;
   plan.code.resize(macroblocks_.size());
   plan.zeroMask.resize(macroblocks_.size());
-  // DC precision: the one of least cost at this lambda.
-  plan.precision = 0;
-  if (tuning_.intraDcPrecision >= 0) {
-    plan.precision = tuning_.intraDcPrecision;
-  } else if (!zeroOnly) {
-    double bestCost = kInfinity;
-    for (int p = 0; p < 3; ++p) {
-      double bits = 0;
-      for (std::int32_t row : rowDcBits_[static_cast<std::size_t>(p)]) bits += row;
-      const double cost = dcDistortion_[static_cast<std::size_t>(p)] + lambda * bits;
-      if (cost < bestCost) {
-        bestCost = cost;
-        plan.precision = p;
-      }
-    }
-  }
+  plan.precision = ChoosePrecision(lambda);
+  std::vector<std::int32_t> rowDcBits;
+  double distortion = DcChain(plan.precision, lambda, plan, rowDcBits);
   const int modeBits = 1 + 1 + (coding_.framePredFrameDct ? 0 : 1);  // address increment, type, dct_type
-  constexpr int kQuantChangeBits = 1 + 5;
   const double changeCost = zeroOnly ? 0 : lambda * kQuantChangeBits;
 
   std::vector<std::uint8_t> back(static_cast<std::size_t>(mbWidth_ * states));
   std::vector<double> cost(static_cast<std::size_t>(states)), next(static_cast<std::size_t>(states));
   std::int64_t totalBytes = headerBytes_;
-  double distortion = dcDistortion_[static_cast<std::size_t>(plan.precision)];
   for (int mby = 0; mby < mbHeight_; ++mby) {
     for (int mbx = 0; mbx < mbWidth_; ++mbx) {
       const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
-      const MacroblockCosts& zero = zeroCosts_[m];
+      const MacroblockCosts& zero = zeroCosts[m];
       double bestPrevious = kInfinity;
       int bestPreviousState = 0;
       if (mbx > 0) {
@@ -317,12 +457,9 @@ Plan Encoder::Evaluate(double lambda, int firstCode, int lastCode) {
       }
       for (int s = 0; s < states; ++s) {
         double own = 0;
-        if (zeroOnly) {
-          own = 0;
-        } else {
+        if (!zeroOnly) {
           const MacroblockCosts& coded = (*columns[static_cast<std::size_t>(firstCode + s)])[m];
-          for (int b = 0; b < kBlocks; ++b) {
-            const auto i = static_cast<std::size_t>(b);
+          for (std::size_t i = 0; i < kBlocks; ++i) {
             own += std::min(coded.distortion[i] + lambda * coded.bits[i], zero.distortion[i] + lambda * zero.bits[i]);
           }
         }
@@ -341,15 +478,14 @@ Plan Encoder::Evaluate(double lambda, int firstCode, int lastCode) {
       std::swap(cost, next);
     }
     int state = static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin());
-    std::int64_t rowBits = kSliceHeaderBits + rowDcBits_[static_cast<std::size_t>(plan.precision)][static_cast<std::size_t>(mby)];
+    std::int64_t rowBits = kSliceHeaderBits + rowDcBits[static_cast<std::size_t>(mby)];
     for (int mbx = mbWidth_ - 1; mbx >= 0; --mbx) {
       const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
       const int code = firstCode + state;
       plan.code[m] = static_cast<std::uint8_t>(code);
-      const MacroblockCosts& zero = zeroCosts_[m];
+      const MacroblockCosts& zero = zeroCosts[m];
       std::uint8_t mask = 0;
-      for (int b = 0; b < kBlocks; ++b) {
-        const auto i = static_cast<std::size_t>(b);
+      for (std::size_t i = 0; i < kBlocks; ++i) {
         bool dropped = zeroOnly;
         if (!zeroOnly) {
           const MacroblockCosts& coded = (*columns[static_cast<std::size_t>(code)])[m];
@@ -360,7 +496,7 @@ Plan Encoder::Evaluate(double lambda, int firstCode, int lastCode) {
           }
         }
         if (dropped) {
-          mask = static_cast<std::uint8_t>(mask | (1u << b));
+          mask = static_cast<std::uint8_t>(mask | (1u << i));
           rowBits += zero.bits[i];
           distortion += zero.distortion[i];
         }
@@ -380,63 +516,30 @@ Plan Encoder::Evaluate(double lambda, int firstCode, int lastCode) {
   return plan;
 }
 
-EncodeResult Encoder::Run(std::int64_t budget) {
-  // Every macroblock frame-coded without AC coefficients: the smallest stream.
-  const Plan smallest = Evaluate(kInfinity, 31, 31);
-  const std::int64_t limit = std::min(budget, kVbvBufferBytes);
-  if (smallest.bytes > budget) {
-    EncodeResult result;
-    result.status = EncodeStatus::kDoesNotFit;
-    result.smallestBytes = smallest.bytes;
-    result.attempts = attempts_;
-    return result;
-  }
+// Bisection on lambda, letting each macroblock take any quantiser of a fixed
+// window around the uniform one that fits where that costs less. The window
+// stays fixed so that the size falls in small steps with lambda. Returns the
+// least distorted plan that fits (distortion infinite when none does).
+Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
   Plan best;
   auto consider = [&](Plan&& plan) {
     const bool fits = plan.bytes <= limit;
     if (fits && plan.distortion < best.distortion) best = std::move(plan);
     return fits;
   };
-
-  if (tuning_.quantiserScaleCode > 0) {
-    const int code = tuning_.quantiserScaleCode;
-    ChooseDctTypes(code);
-    best = Evaluate(LambdaOf(code), code, code);
-    return Finish(best, smallest, limit);
-  }
-
-  // Coarse: the finest uniform quantiser that fits, by bisection.
-  int fitting = 32;  // 32: none fits
-  int low = 1, high = 31;
-  while (low <= high) {
-    const int code = (low + high) / 2;
-    if (Evaluate(LambdaOf(code), code, code).bytes <= limit) {
-      fitting = code;
-      high = code - 1;
-    } else {
-      low = code + 1;
-    }
-  }
-  ChooseDctTypes(std::min(fitting, 31));
-  best = Evaluate(kInfinity, 31, 31);  // what fits whatever the search finds (if anything does)
-  best.distortion = kInfinity;
-
-  // Fine: bisection on lambda, letting each macroblock take any quantiser
-  // of a fixed window around the uniform one where that costs less. The
-  // window stays fixed so that the size falls in small steps with lambda.
-  const int firstCode = std::clamp(fitting - 3, 1, 29);
-  const int lastCode = std::clamp(fitting + 2, 3, 31);
-  double lowLambda = LambdaOf(firstCode);  // largest bytes side
+  const int firstCode = std::clamp(fitting - 2, 1, 29);
+  const int lastCode = std::clamp(fitting + 1, 3, 31);
+  double lowLambda = LambdaOf(firstCode);  // the larger side
   double highLambda = LambdaOf(std::min(31, fitting + 1));
-  if (consider(Evaluate(lowLambda, firstCode, lastCode))) return Finish(best, smallest, limit);
+  if (consider(Evaluate(format, lowLambda, firstCode, lastCode))) return best;
   // Beyond the coarsest quantiser only dropping coefficients saves bits.
-  for (int i = 0; i < 12 && !consider(Evaluate(highLambda, firstCode, lastCode)); ++i) {
+  for (int i = 0; i < 12 && !consider(Evaluate(format, highLambda, firstCode, lastCode)); ++i) {
     lowLambda = highLambda;
     highLambda *= 4;
   }
-  for (int i = 0; i < 24 && highLambda / lowLambda > 1.0005; ++i) {
+  for (int i = 0; i < 20 && highLambda / lowLambda > 1.0005; ++i) {
     const double lambda = std::sqrt(lowLambda * highLambda);
-    Plan plan = Evaluate(lambda, firstCode, lastCode);
+    Plan plan = Evaluate(format, lambda, firstCode, lastCode);
     const std::int64_t bytes = plan.bytes;
     if (consider(std::move(plan))) {
       highLambda = lambda;
@@ -445,6 +548,41 @@ EncodeResult Encoder::Run(std::int64_t budget) {
       lowLambda = lambda;
     }
   }
+  return best;
+}
+
+EncodeResult Encoder::Run(std::int64_t budget) {
+  // Every macroblock frame-coded without AC coefficients, with the shorter
+  // end-of-block code of table zero: the smallest stream.
+  const Plan smallest = Evaluate(tuning_.intraVlcFormat < 0 ? 0 : tuning_.intraVlcFormat, kInfinity, 31, 31);
+  const std::int64_t limit = std::min(budget, kVbvBufferBytes);
+  if (smallest.bytes > budget) {
+    EncodeResult result;
+    result.status = EncodeStatus::kDoesNotFit;
+    result.smallestBytes = smallest.bytes;
+    result.attempts = attempts_;
+    return result;
+  }
+  if (tuning_.quantiserScaleCode > 0) {
+    const int code = tuning_.quantiserScaleCode;
+    ChooseDctTypes(code);
+    return Finish(Evaluate(tuning_.intraVlcFormat < 0 ? 1 : tuning_.intraVlcFormat, LambdaOf(code), code, code), smallest, limit);
+  }
+  // Where the budget lies for each table, from samples; the table that
+  // promises the lower distortion there is searched in full.
+  std::array<int, 2> fitting{32, 32};
+  std::array<double, 2> promise{kInfinity, kInfinity};
+  const int firstFormat = tuning_.intraVlcFormat < 0 ? 0 : tuning_.intraVlcFormat;
+  const int lastFormat = tuning_.intraVlcFormat < 0 ? 1 : tuning_.intraVlcFormat;
+  for (int format = lastFormat; format >= firstFormat; --format) {
+    fitting[static_cast<std::size_t>(format)] = CoarseCode(format, limit, promise[static_cast<std::size_t>(format)]);
+    if (format == lastFormat) ChooseDctTypes(std::min(fitting[static_cast<std::size_t>(format)], 31));
+  }
+  // Where no uniform quantiser fits, table zero's shorter end of block wins.
+  const bool tableZero = promise[0] < promise[1] || (std::isinf(promise[0]) && std::isinf(promise[1]));
+  const int format = firstFormat == 0 && tableZero ? 0 : lastFormat;
+  Plan best = Search(format, fitting[static_cast<std::size_t>(format)], limit);
+  if (std::isinf(best.distortion)) best = Evaluate(format, kInfinity, 31, 31);
   return Finish(best, smallest, limit);
 }
 
@@ -458,7 +596,6 @@ EncodeResult Encoder::Finish(const Plan& best, const Plan& smallest, std::int64_
         if (macroblocks_[m].field) SwapDctType(m);
       }
       coding_.framePredFrameDct = true;
-      DcCosts();
     }
     result = Write(smallest);
   }
@@ -471,6 +608,7 @@ EncodeResult Encoder::Write(const Plan& plan) {
   EncodeResult result;
   result.attempts = attempts_;
   coding_.intraDcPrecision = plan.precision;
+  coding_.intraVlcFormat = plan.format;
   result.coding = coding_;
   result.fieldDctMacroblocks = fieldCount_;
   picture::Planes420& picture = result.reconstruction;
@@ -480,7 +618,7 @@ EncodeResult Encoder::Write(const Plan& plan) {
   picture.cb.assign(frame_.cb.size(), 0);
   picture.cr.assign(frame_.cr.size(), 0);
 
-  const AcTable& table = IntraAcTable(coding_.intraVlcFormat);
+  const AcTable& table = IntraAcTable(plan.format);
   const int multiplier = DcMultiplier(plan.precision);
   BitWriter out;
   WriteSequenceHeaders(out, format_);
@@ -506,7 +644,7 @@ EncodeResult Encoder::Write(const Plan& plan) {
       for (int b = 0; b < kBlocks; ++b) {
         const Block& coefficients = mb.blocks[static_cast<std::size_t>(b)];
         const int component = b < 4 ? 0 : b - 3;
-        const int dc = QuantiseIntraDc(coefficients[0], plan.precision);
+        const int dc = plan.dc[m * kBlocks + static_cast<std::size_t>(b)];
         const int difference = dc - predictor[component];
         predictor[component] = dc;
         const int size = BitLength(std::abs(difference));
@@ -576,14 +714,7 @@ EncodeResult EncodeStill(const picture::Planes420& frame, TvSystem system, std::
     result.status = EncodeStatus::kBadFrameSize;
     return result;
   }
-  EncodeResult result = Encoder(frame, format, tuning).Run(budgetBytes);
-  if (result.status == EncodeStatus::kDoesNotFit && tuning.intraVlcFormat < 0) {
-    // Table zero has the shorter end-of-block code: the smallest streams.
-    EncoderTuning tableZero = tuning;
-    tableZero.intraVlcFormat = 0;
-    result = Encoder(frame, format, tableZero).Run(budgetBytes);
-  }
-  return result;
+  return Encoder(frame, format, tuning).Run(budgetBytes);
 }
 
 }  // namespace bootlume::encoder
