@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <thread>
+#include <cstdlib>
 
 #include "tools/encoder/BitWriter.h"
 #include "tools/encoder/CodingTables.h"
@@ -32,7 +33,9 @@ namespace {
 constexpr int kBlocks = 6;  // four luminance, Cb, Cr
 constexpr int kCodes = 32;  // quantiser_scale_code 1..31
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-constexpr int kQuantChangeBits = 1 + 5;  // longer macroblock_type, quantiser_scale_code
+constexpr int kQuantChangeBits = 1 + 5;
+int kWindowBelow = std::getenv("WB") ? std::atoi(std::getenv("WB")) : 2;
+int kWindowAbove = std::getenv("WA") ? std::atoi(std::getenv("WA")) : 1;  // longer macroblock_type, quantiser_scale_code
 
 struct Macroblock {
   bool field = false;
@@ -53,6 +56,7 @@ struct Plan {
   std::vector<std::uint8_t> code;      // quantiser_scale_code per macroblock
   std::vector<std::uint8_t> zeroMask;  // blocks sent without AC coefficients
   std::vector<std::uint16_t> dc;       // DC level per block
+  double trellisLambda = 0;            // the trellis lambda of every quantiser; 0: per quantiser
   std::int64_t bytes = 0;
   double distortion = kInfinity;
 };
@@ -103,6 +107,7 @@ class Encoder {
     const double scale = QuantiserScale(code, coding_.nonLinearScale);
     return tuning_.lambdaFactor * scale * scale;
   }
+  double TrellisLambda(int code) const { return trellisLambda_ > 0 ? trellisLambda_ : LambdaOf(code); }
   // Trellis costs of one macroblock at quantiser `code`; 0 for no AC at all.
   MacroblockCosts CostsOf(std::size_t m, int format, int code) const;
   const std::vector<MacroblockCosts>& Column(int format, int code);
@@ -135,6 +140,10 @@ class Encoder {
   std::vector<std::array<Block, 4>> otherLuma_;  // the luma blocks of the other dct_type
   std::array<std::array<std::vector<MacroblockCosts>, kCodes>, 2> columns_;  // [format][code], [..][0]: no AC
   std::array<double, kBlocks> weight_{};
+  // Set for the final refinement: one trellis lambda for all quantisers, with
+  // its own cost columns.
+  double trellisLambda_ = 0;
+  std::array<std::array<std::vector<MacroblockCosts>, kCodes>, 2> refinedColumns_;
   int attempts_ = 0;
 };
 
@@ -175,7 +184,7 @@ MacroblockCosts Encoder::CostsOf(std::size_t m, int format, int code) const {
   for (int b = 0; b < kBlocks; ++b) {
     const auto i = static_cast<std::size_t>(b);
     const AcCost cost = code == 0 ? ZeroAcCost(macroblocks_[m].blocks[i], table)
-                                  : QuantiseIntraAc(macroblocks_[m].blocks[i], scale, LambdaOf(code) / weight_[i], table, nullptr);
+                                  : QuantiseIntraAc(macroblocks_[m].blocks[i], scale, TrellisLambda(code) / weight_[i], table, nullptr);
     costs.bits[i] = static_cast<std::uint16_t>(cost.bits);
     costs.distortion[i] = static_cast<float>(cost.distortion * weight_[i]);
   }
@@ -184,7 +193,8 @@ MacroblockCosts Encoder::CostsOf(std::size_t m, int format, int code) const {
 
 // The trellis costs of every macroblock at one quantiser, computed once.
 const std::vector<MacroblockCosts>& Encoder::Column(int format, int code) {
-  std::vector<MacroblockCosts>& column = columns_[static_cast<std::size_t>(format)][static_cast<std::size_t>(code)];
+  auto& columns = trellisLambda_ > 0 && code > 0 ? refinedColumns_ : columns_;
+  std::vector<MacroblockCosts>& column = columns[static_cast<std::size_t>(format)][static_cast<std::size_t>(code)];
   if (!column.empty()) return column;
   column.resize(macroblocks_.size());
   ParallelFor(macroblocks_.size(), [&](std::size_t first, std::size_t last) {
@@ -245,7 +255,7 @@ double Encoder::DcChain(int precision, double lambda, Plan& plan, std::vector<st
   const double bitCost = std::isinf(lambda) ? 1.0 : lambda;
   const double distortionScale = std::isinf(lambda) ? 0.0 : 1.0;
   double totalDistortion = 0;
-  constexpr int kStates = 3;
+  constexpr int kStates = 5;
   std::vector<std::array<std::uint8_t, kStates>> back;
   std::vector<std::size_t> blocks;  // indices into plan.dc along the chain
   for (int mby = 0; mby < mbHeight_; ++mby) {
@@ -271,7 +281,7 @@ double Encoder::DcChain(int precision, double lambda, Plan& plan, std::vector<st
         const float dc = macroblocks_[index / kBlocks].blocks[index % kBlocks][0];
         const double weight = weight_[index % kBlocks] * distortionScale;
         const int nearest = QuantiseIntraDc(dc, precision);
-        std::array<int, kStates> level = {nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1)};
+        std::array<int, kStates> level = {nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1), std::max(0, nearest - 2), std::min(maximum, nearest + 2)};
         std::array<double, kStates> next;
         for (int s = 0; s < kStates; ++s) {
           const double error = dc - level[static_cast<std::size_t>(s)] * multiplier;
@@ -297,7 +307,7 @@ double Encoder::DcChain(int precision, double lambda, Plan& plan, std::vector<st
         const std::size_t index = blocks[k];
         const float dc = macroblocks_[index / kBlocks].blocks[index % kBlocks][0];
         const int nearest = QuantiseIntraDc(dc, precision);
-        const std::array<int, kStates> level = {nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1)};
+        const std::array<int, kStates> level = {nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1), std::max(0, nearest - 2), std::min(maximum, nearest + 2)};
         plan.dc[index] = static_cast<std::uint16_t>(level[static_cast<std::size_t>(state)]);
         state = back[k][static_cast<std::size_t>(state)];
       }
@@ -430,6 +440,7 @@ Plan Encoder::Evaluate(int format, double lambda, int firstCode, int lastCode) {
 
   Plan plan;
   plan.format = format;
+  plan.trellisLambda = trellisLambda_;
   plan.code.resize(macroblocks_.size());
   plan.zeroMask.resize(macroblocks_.size());
   plan.precision = ChoosePrecision(lambda);
@@ -527,8 +538,8 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
     if (fits && plan.distortion < best.distortion) best = std::move(plan);
     return fits;
   };
-  const int firstCode = std::clamp(fitting - 2, 1, 29);
-  const int lastCode = std::clamp(fitting + 1, 3, 31);
+  const int firstCode = std::clamp(fitting - kWindowBelow, 1, 31 - kWindowBelow - kWindowAbove);
+  const int lastCode = std::clamp(fitting + kWindowAbove, 1 + kWindowBelow + kWindowAbove, 31);
   double lowLambda = LambdaOf(firstCode);  // the larger side
   double highLambda = LambdaOf(std::min(31, fitting + 1));
   if (consider(Evaluate(format, lowLambda, firstCode, lastCode))) return best;
@@ -537,17 +548,33 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
     lowLambda = highLambda;
     highLambda *= 4;
   }
-  for (int i = 0; i < 20 && highLambda / lowLambda > 1.0005; ++i) {
-    const double lambda = std::sqrt(lowLambda * highLambda);
-    Plan plan = Evaluate(format, lambda, firstCode, lastCode);
-    const std::int64_t bytes = plan.bytes;
-    if (consider(std::move(plan))) {
-      highLambda = lambda;
-      if (bytes == limit) break;
-    } else {
-      lowLambda = lambda;
+  auto bisect = [&](int steps) {
+    for (int i = 0; i < steps && highLambda / lowLambda > 1.0005; ++i) {
+      const double lambda = std::sqrt(lowLambda * highLambda);
+      Plan plan = Evaluate(format, lambda, firstCode, lastCode);
+      const std::int64_t bytes = plan.bytes;
+      if (consider(std::move(plan))) {
+        highLambda = lambda;
+        if (bytes == limit) break;
+      } else {
+        lowLambda = lambda;
+      }
     }
+  };
+  bisect(20);
+  if (std::isinf(best.distortion) || std::isinf(highLambda) || !tuning_.refine) return best;
+  // Refinement: the trellis of every quantiser with the lambda found, so that
+  // block and macroblock decisions weigh bits alike; then the lambda again.
+  trellisLambda_ = highLambda;
+  lowLambda = highLambda / 1.6;
+  highLambda = highLambda * 1.6;
+  const Plan before = best;
+  best = Plan{};
+  if (!consider(Evaluate(format, lowLambda, firstCode, lastCode))) {
+    bisect(14);
   }
+  trellisLambda_ = 0;
+  if (before.distortion < best.distortion) best = before;
   return best;
 }
 
@@ -654,7 +681,8 @@ EncodeResult Encoder::Write(const Plan& plan) {
 
         ScanLevels levels{};
         if (!(plan.zeroMask[m] & (1u << b))) {
-          QuantiseIntraAc(coefficients, scale, LambdaOf(code) / weight_[static_cast<std::size_t>(b)], table, &levels);
+          const double lambda = plan.trellisLambda > 0 ? plan.trellisLambda : LambdaOf(code);
+          QuantiseIntraAc(coefficients, scale, lambda / weight_[static_cast<std::size_t>(b)], table, &levels);
         }
         std::array<std::int32_t, 64> dequantised{};
         dequantised[0] = dc * multiplier;

@@ -28,6 +28,7 @@ struct EncoderTuning {
   // pixels and weighs about 4.2 times a luma error there, a Cr error 3.2.
   double cbWeight = 4.2;
   double crWeight = 3.2;
+  bool refine = true;  // a second search with one trellis lambda for all quantisers
 };
 
 enum class EncodeStatus {
