@@ -6,6 +6,10 @@
 
 namespace bootlume::encoder {
 
+namespace {
+constexpr int kReach = 10;
+}  // namespace
+
 AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, const AcTable& table, ScanLevels* levels) {
   // Nodes: scan positions whose nearest level is not zero, each with up to
   // two candidate levels (nearest and one below). The trellis state is the
@@ -88,7 +92,17 @@ AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, cons
           chosen[state] = c;
         }
       }
-      for (int previous = nearFirst; previous < state; ++previous) {
+      // Skipping more than a few coded coefficients never pays: the start of
+      // the block and the last kReach nodes are the predecessors tried.
+      if (nearFirst == 0 && state > kReach) {
+        const double cost = best[0] + delta + lambda * lengths[node.position - 1];
+        if (cost < bestCost) {
+          bestCost = cost;
+          from[state] = 0;
+          chosen[state] = c;
+        }
+      }
+      for (int previous = std::max(nearFirst, state - kReach); previous < state; ++previous) {
         const double cost = best[previous] + delta + lambda * lengths[node.position - position[previous] - 1];
         if (cost < bestCost) {
           bestCost = cost;

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <limits>
 #include <thread>
-#include <cstdlib>
 
 #include "tools/encoder/BitWriter.h"
 #include "tools/encoder/CodingTables.h"
@@ -34,8 +33,7 @@ constexpr int kBlocks = 6;  // four luminance, Cb, Cr
 constexpr int kCodes = 32;  // quantiser_scale_code 1..31
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr int kQuantChangeBits = 1 + 5;
-int kWindowBelow = std::getenv("WB") ? std::atoi(std::getenv("WB")) : 2;
-int kWindowAbove = std::getenv("WA") ? std::atoi(std::getenv("WA")) : 1;  // longer macroblock_type, quantiser_scale_code
+  // longer macroblock_type, quantiser_scale_code
 
 struct Macroblock {
   bool field = false;
@@ -57,6 +55,8 @@ struct Plan {
   std::vector<std::uint8_t> zeroMask;  // blocks sent without AC coefficients
   std::vector<std::uint16_t> dc;       // DC level per block
   double trellisLambda = 0;            // the trellis lambda of every quantiser; 0: per quantiser
+  std::vector<std::int32_t> rowDcBits;
+  double dcDistortion = 0;
   std::int64_t bytes = 0;
   double distortion = kInfinity;
 };
@@ -93,6 +93,7 @@ class Encoder {
     coding_.nonLinearScale = tuning.nonLinearScale;
     weight_ = {1, 1, 1, 1, tuning.cbWeight, tuning.crWeight};
     Transform();
+    PlainDcCosts();
     BitWriter headers;
     WriteSequenceHeaders(headers, format_);
     WritePictureHeaders(headers, coding_);
@@ -112,7 +113,7 @@ class Encoder {
   MacroblockCosts CostsOf(std::size_t m, int format, int code) const;
   const std::vector<MacroblockCosts>& Column(int format, int code);
   const std::vector<MacroblockCosts>& ZeroColumn(int format);
-  double PlainDcCost(int precision, double lambda) const;
+  void PlainDcCosts();
   int ChoosePrecision(double lambda) const;
   double DcChain(int precision, double lambda, Plan& plan, std::vector<std::int32_t>& rowBits) const;
   struct Estimate {
@@ -123,7 +124,10 @@ class Encoder {
   int CoarseCode(int format, std::int64_t limit, double& distortionAtLimit);
   void ChooseDctTypes(int code);
   void SwapDctType(std::size_t m);
+  bool FieldMayPay(std::size_t m) const;
   Plan Evaluate(int format, double lambda, int firstCode, int lastCode);
+  void Account(Plan& plan);
+  Plan Fill(const Plan& fits, const Plan& over, std::int64_t limit);
   Plan Search(int format, int fitting, std::int64_t limit);
   EncodeResult Write(const Plan& plan);
   EncodeResult Finish(const Plan& best, const Plan& smallest, std::int64_t limit);
@@ -140,6 +144,7 @@ class Encoder {
   std::vector<std::array<Block, 4>> otherLuma_;  // the luma blocks of the other dct_type
   std::array<std::array<std::vector<MacroblockCosts>, kCodes>, 2> columns_;  // [format][code], [..][0]: no AC
   std::array<double, kBlocks> weight_{};
+  std::array<double, 3> plainDcBits_{}, plainDcDistortion_{};
   // Set for the final refinement: one trellis lambda for all quantisers, with
   // its own cost columns.
   double trellisLambda_ = 0;
@@ -205,27 +210,31 @@ const std::vector<MacroblockCosts>& Encoder::Column(int format, int code) {
 
 const std::vector<MacroblockCosts>& Encoder::ZeroColumn(int format) { return Column(format, 0); }
 
-// DC cost of a precision with every DC level at its nearest value.
-double Encoder::PlainDcCost(int precision, double lambda) const {
-  const int multiplier = DcMultiplier(precision);
-  double distortion = 0;
-  std::int64_t bits = 0;
-  for (int mby = 0; mby < mbHeight_; ++mby) {
-    int predictor[3] = {128 << precision, 128 << precision, 128 << precision};
-    for (int mbx = 0; mbx < mbWidth_; ++mbx) {
-      const Macroblock& mb = macroblocks_[static_cast<std::size_t>(mby * mbWidth_ + mbx)];
-      for (int b = 0; b < kBlocks; ++b) {
-        const float dc = mb.blocks[static_cast<std::size_t>(b)][0];
-        const int level = QuantiseIntraDc(dc, precision);
-        const int component = b < 4 ? 0 : b - 3;
-        bits += DcBits(component, level - predictor[component]);
-        predictor[component] = level;
-        const double error = dc - level * multiplier;
-        distortion += error * error * weight_[static_cast<std::size_t>(b)];
+// DC bits and distortion of each precision with every DC level at its
+// nearest value.
+void Encoder::PlainDcCosts() {
+  for (int precision = 0; precision < 3; ++precision) {
+    const int multiplier = DcMultiplier(precision);
+    double distortion = 0;
+    std::int64_t bits = 0;
+    for (int mby = 0; mby < mbHeight_; ++mby) {
+      int predictor[3] = {128 << precision, 128 << precision, 128 << precision};
+      for (int mbx = 0; mbx < mbWidth_; ++mbx) {
+        const Macroblock& mb = macroblocks_[static_cast<std::size_t>(mby * mbWidth_ + mbx)];
+        for (int b = 0; b < kBlocks; ++b) {
+          const float dc = mb.blocks[static_cast<std::size_t>(b)][0];
+          const int level = QuantiseIntraDc(dc, precision);
+          const int component = b < 4 ? 0 : b - 3;
+          bits += DcBits(component, level - predictor[component]);
+          predictor[component] = level;
+          const double error = dc - level * multiplier;
+          distortion += error * error * weight_[static_cast<std::size_t>(b)];
+        }
       }
     }
+    plainDcBits_[static_cast<std::size_t>(precision)] = static_cast<double>(bits);
+    plainDcDistortion_[static_cast<std::size_t>(precision)] = distortion;
   }
-  return std::isinf(lambda) ? static_cast<double>(bits) : distortion + lambda * static_cast<double>(bits);
 }
 
 int Encoder::ChoosePrecision(double lambda) const {
@@ -234,7 +243,7 @@ int Encoder::ChoosePrecision(double lambda) const {
   int best = 0;
   double bestCost = kInfinity;
   for (int p = 0; p < 3; ++p) {
-    const double cost = PlainDcCost(p, lambda);
+    const double cost = plainDcDistortion_[static_cast<std::size_t>(p)] + lambda * plainDcBits_[static_cast<std::size_t>(p)];
     if (cost < bestCost) {
       bestCost = cost;
       best = p;
@@ -254,73 +263,97 @@ double Encoder::DcChain(int precision, double lambda, Plan& plan, std::vector<st
   const int maximum = (256 << precision) - 1;
   const double bitCost = std::isinf(lambda) ? 1.0 : lambda;
   const double distortionScale = std::isinf(lambda) ? 0.0 : 1.0;
-  double totalDistortion = 0;
   constexpr int kStates = 5;
-  std::vector<std::array<std::uint8_t, kStates>> back;
-  std::vector<std::size_t> blocks;  // indices into plan.dc along the chain
-  for (int mby = 0; mby < mbHeight_; ++mby) {
-    for (int component = 0; component < 3; ++component) {
-      blocks.clear();
-      for (int mbx = 0; mbx < mbWidth_; ++mbx) {
-        const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
-        if (component == 0) {
-          for (std::size_t b = 0; b < 4; ++b) blocks.push_back(m * kBlocks + b);
-        } else {
-          blocks.push_back(m * kBlocks + 3 + static_cast<std::size_t>(component));
-        }
-      }
-      back.resize(blocks.size());
-      std::array<int, kStates> previousLevel{};
-      std::array<double, kStates> cost{};
-      previousLevel.fill(128 << precision);
-      cost.fill(kInfinity);
-      cost[0] = 0;
-      int previousStates = 1;
-      for (std::size_t k = 0; k < blocks.size(); ++k) {
-        const std::size_t index = blocks[k];
-        const float dc = macroblocks_[index / kBlocks].blocks[index % kBlocks][0];
-        const double weight = weight_[index % kBlocks] * distortionScale;
-        const int nearest = QuantiseIntraDc(dc, precision);
-        std::array<int, kStates> level = {nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1), std::max(0, nearest - 2), std::min(maximum, nearest + 2)};
-        std::array<double, kStates> next;
-        for (int s = 0; s < kStates; ++s) {
-          const double error = dc - level[static_cast<std::size_t>(s)] * multiplier;
-          double best = kInfinity;
-          int from = 0;
-          for (int t = 0; t < previousStates; ++t) {
-            const double c = cost[static_cast<std::size_t>(t)] +
-                             bitCost * DcBits(component, level[static_cast<std::size_t>(s)] - previousLevel[static_cast<std::size_t>(t)]);
-            if (c < best) {
-              best = c;
-              from = t;
-            }
+  std::vector<double> rowDistortion(static_cast<std::size_t>(mbHeight_), 0.0);
+  ParallelFor(static_cast<std::size_t>(mbHeight_), [&](std::size_t firstRow, std::size_t lastRow) {
+    std::vector<std::array<std::uint8_t, kStates>> back;
+    std::vector<std::size_t> blocks;  // indices into plan.dc along the chain
+    auto candidates = [&](std::size_t index) {
+      const int nearest = QuantiseIntraDc(macroblocks_[index / kBlocks].blocks[index % kBlocks][0], precision);
+      return std::array<int, kStates>{nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1),
+                                      std::max(0, nearest - 2), std::min(maximum, nearest + 2)};
+    };
+    for (std::size_t row = firstRow; row < lastRow; ++row) {
+      const int mby = static_cast<int>(row);
+      for (int component = 0; component < 3; ++component) {
+        blocks.clear();
+        for (int mbx = 0; mbx < mbWidth_; ++mbx) {
+          const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
+          if (component == 0) {
+            for (std::size_t b = 0; b < 4; ++b) blocks.push_back(m * kBlocks + b);
+          } else {
+            blocks.push_back(m * kBlocks + 3 + static_cast<std::size_t>(component));
           }
-          next[static_cast<std::size_t>(s)] = best + weight * error * error;
-          back[k][static_cast<std::size_t>(s)] = static_cast<std::uint8_t>(from);
         }
-        cost = next;
-        previousLevel = level;
-        previousStates = kStates;
-      }
-      int state = static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin());
-      for (std::size_t k = blocks.size(); k-- > 0;) {
-        const std::size_t index = blocks[k];
-        const float dc = macroblocks_[index / kBlocks].blocks[index % kBlocks][0];
-        const int nearest = QuantiseIntraDc(dc, precision);
-        const std::array<int, kStates> level = {nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1), std::max(0, nearest - 2), std::min(maximum, nearest + 2)};
-        plan.dc[index] = static_cast<std::uint16_t>(level[static_cast<std::size_t>(state)]);
-        state = back[k][static_cast<std::size_t>(state)];
-      }
-      int predictor = 128 << precision;
-      for (std::size_t index : blocks) {
-        rowBits[static_cast<std::size_t>(mby)] += DcBits(component, plan.dc[index] - predictor);
-        predictor = plan.dc[index];
-        const double error = macroblocks_[index / kBlocks].blocks[index % kBlocks][0] - plan.dc[index] * multiplier;
-        totalDistortion += error * error * weight_[index % kBlocks];
+        back.resize(blocks.size());
+        std::array<int, kStates> previousLevel{};
+        std::array<double, kStates> cost{};
+        previousLevel.fill(128 << precision);
+        cost.fill(kInfinity);
+        cost[0] = 0;
+        int previousStates = 1;
+        for (std::size_t k = 0; k < blocks.size(); ++k) {
+          const std::size_t index = blocks[k];
+          const float dc = macroblocks_[index / kBlocks].blocks[index % kBlocks][0];
+          const double weight = weight_[index % kBlocks] * distortionScale;
+          const std::array<int, kStates> level = candidates(index);
+          std::array<double, kStates> next;
+          for (std::size_t s = 0; s < kStates; ++s) {
+            const double error = dc - level[s] * multiplier;
+            double best = kInfinity;
+            int from = 0;
+            for (int t = 0; t < previousStates; ++t) {
+              const double c = cost[static_cast<std::size_t>(t)] + bitCost * DcBits(component, level[s] - previousLevel[static_cast<std::size_t>(t)]);
+              if (c < best) {
+                best = c;
+                from = t;
+              }
+            }
+            next[s] = best + weight * error * error;
+            back[k][s] = static_cast<std::uint8_t>(from);
+          }
+          cost = next;
+          previousLevel = level;
+          previousStates = kStates;
+        }
+        int state = static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin());
+        for (std::size_t k = blocks.size(); k-- > 0;) {
+          plan.dc[blocks[k]] = static_cast<std::uint16_t>(candidates(blocks[k])[static_cast<std::size_t>(state)]);
+          state = back[k][static_cast<std::size_t>(state)];
+        }
+        int predictor = 128 << precision;
+        for (std::size_t index : blocks) {
+          rowBits[row] += DcBits(component, plan.dc[index] - predictor);
+          predictor = plan.dc[index];
+          const double error = macroblocks_[index / kBlocks].blocks[index % kBlocks][0] - plan.dc[index] * multiplier;
+          rowDistortion[row] += error * error * weight_[index % kBlocks];
+        }
       }
     }
-  }
+  });
+  double totalDistortion = 0;
+  for (double d : rowDistortion) totalDistortion += d;
   return totalDistortion;
+}
+
+// Whether lines of one field resemble each other more than neighbouring
+// lines somewhere in the macroblock: only then can field DCT pay.
+bool Encoder::FieldMayPay(std::size_t m) const {
+  const int width = frame_.width;
+  const int mbx = static_cast<int>(m) % mbWidth_, mby = static_cast<int>(m) / mbWidth_;
+  const std::uint8_t* luma = frame_.y.data() + static_cast<std::ptrdiff_t>(mby) * 16 * width + mbx * 16;
+  for (int half = 0; half < 2; ++half) {
+    int frameDifference = 0, fieldDifference = 0;
+    for (int y = 0; y < 14; ++y) {
+      const std::uint8_t* line = luma + static_cast<std::ptrdiff_t>(y) * width + half * 8;
+      for (int x = 0; x < 8; ++x) {
+        frameDifference += std::abs(line[x] - line[x + width]);
+        fieldDifference += std::abs(line[x] - line[x + 2 * width]);
+      }
+    }
+    if (fieldDifference < frameDifference) return true;
+  }
+  return false;
 }
 
 void Encoder::SwapDctType(std::size_t m) {
@@ -343,6 +376,7 @@ void Encoder::ChooseDctTypes(int code) {
   std::vector<double> gain(count);  // cost saved by field DCT
   ParallelFor(count, [&](std::size_t first, std::size_t last) {
     for (std::size_t m = first; m < last; ++m) {
+      if (!FieldMayPay(m)) continue;
       double difference = 0;
       for (std::size_t b = 0; b < 4; ++b) {
         const AcCost frame = QuantiseIntraAc(macroblocks_[m].blocks[b], scale, lambda, table, nullptr);
@@ -359,6 +393,7 @@ void Encoder::ChooseDctTypes(int code) {
     if (gain[m] > 0) SwapDctType(m);
   }
   coding_.framePredFrameDct = fieldCount_ == 0;
+  PlainDcCosts();
   for (auto& format : columns_)
     for (auto& column : format) column.clear();
 }
@@ -444,14 +479,11 @@ Plan Encoder::Evaluate(int format, double lambda, int firstCode, int lastCode) {
   plan.code.resize(macroblocks_.size());
   plan.zeroMask.resize(macroblocks_.size());
   plan.precision = ChoosePrecision(lambda);
-  std::vector<std::int32_t> rowDcBits;
-  double distortion = DcChain(plan.precision, lambda, plan, rowDcBits);
-  const int modeBits = 1 + 1 + (coding_.framePredFrameDct ? 0 : 1);  // address increment, type, dct_type
+  plan.dcDistortion = DcChain(plan.precision, lambda, plan, plan.rowDcBits);
   const double changeCost = zeroOnly ? 0 : lambda * kQuantChangeBits;
 
   std::vector<std::uint8_t> back(static_cast<std::size_t>(mbWidth_ * states));
   std::vector<double> cost(static_cast<std::size_t>(states)), next(static_cast<std::size_t>(states));
-  std::int64_t totalBytes = headerBytes_;
   for (int mby = 0; mby < mbHeight_; ++mby) {
     for (int mbx = 0; mbx < mbWidth_; ++mbx) {
       const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
@@ -489,7 +521,6 @@ Plan Encoder::Evaluate(int format, double lambda, int firstCode, int lastCode) {
       std::swap(cost, next);
     }
     int state = static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin());
-    std::int64_t rowBits = kSliceHeaderBits + rowDcBits[static_cast<std::size_t>(mby)];
     for (int mbx = mbWidth_ - 1; mbx >= 0; --mbx) {
       const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
       const int code = firstCode + state;
@@ -497,34 +528,91 @@ Plan Encoder::Evaluate(int format, double lambda, int firstCode, int lastCode) {
       const MacroblockCosts& zero = zeroCosts[m];
       std::uint8_t mask = 0;
       for (std::size_t i = 0; i < kBlocks; ++i) {
-        bool dropped = zeroOnly;
-        if (!zeroOnly) {
-          const MacroblockCosts& coded = (*columns[static_cast<std::size_t>(code)])[m];
-          dropped = zero.distortion[i] + lambda * zero.bits[i] <= coded.distortion[i] + lambda * coded.bits[i];
-          if (!dropped) {
-            rowBits += coded.bits[i];
-            distortion += coded.distortion[i];
-          }
-        }
-        if (dropped) {
-          mask = static_cast<std::uint8_t>(mask | (1u << i));
-          rowBits += zero.bits[i];
-          distortion += zero.distortion[i];
-        }
+        const bool dropped = zeroOnly || zero.distortion[i] + lambda * zero.bits[i] <=
+                                             (*columns[static_cast<std::size_t>(code)])[m].distortion[i] +
+                                                 lambda * (*columns[static_cast<std::size_t>(code)])[m].bits[i];
+        if (dropped) mask = static_cast<std::uint8_t>(mask | (1u << i));
       }
       plan.zeroMask[m] = mask;
-      rowBits += modeBits;
       state = back[static_cast<std::size_t>(mbx * states + state)];
     }
-    for (int mbx = 1; mbx < mbWidth_; ++mbx) {
+  }
+  Account(plan);
+  return plan;
+}
+
+// Exact size and distortion of a plan: per row the slice header, each
+// macroblock's modes, quantiser changes, DC and AC bits, padded to a byte.
+void Encoder::Account(Plan& plan) {
+  const int modeBits = 1 + 1 + (coding_.framePredFrameDct ? 0 : 1);  // address increment, type, dct_type
+  const std::vector<MacroblockCosts>& zeroCosts = ZeroColumn(plan.format);
+  std::int64_t totalBytes = headerBytes_;
+  double distortion = plan.dcDistortion;
+  for (int mby = 0; mby < mbHeight_; ++mby) {
+    std::int64_t rowBits = kSliceHeaderBits + plan.rowDcBits[static_cast<std::size_t>(mby)];
+    for (int mbx = 0; mbx < mbWidth_; ++mbx) {
       const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
-      if (plan.code[m] != plan.code[m - 1]) rowBits += kQuantChangeBits;
+      rowBits += modeBits + (mbx > 0 && plan.code[m] != plan.code[m - 1] ? kQuantChangeBits : 0);
+      const MacroblockCosts* coded = plan.zeroMask[m] == (1u << kBlocks) - 1 ? nullptr : &Column(plan.format, plan.code[m])[m];
+      for (std::size_t i = 0; i < kBlocks; ++i) {
+        const MacroblockCosts& costs = (plan.zeroMask[m] & (1u << i)) ? zeroCosts[m] : *coded;
+        rowBits += costs.bits[i];
+        distortion += costs.distortion[i];
+      }
     }
     totalBytes += (rowBits + 7) / 8;
   }
   plan.bytes = totalBytes;
   plan.distortion = distortion;
-  return plan;
+}
+
+// Between a plan that fits and one that does not, takes over the choices of
+// the larger one macroblock by macroblock, those that buy the most distortion
+// per bit first, as far as the limit allows.
+Plan Encoder::Fill(const Plan& fits, const Plan& over, std::int64_t limit) {
+  if (fits.format != over.format || fits.trellisLambda != over.trellisLambda || fits.precision != over.precision) return fits;
+  const std::vector<MacroblockCosts>& zeroCosts = ZeroColumn(fits.format);
+  auto macroblockCost = [&](const Plan& plan, std::size_t m, double& distortion) {
+    const MacroblockCosts* coded = plan.zeroMask[m] == (1u << kBlocks) - 1 ? nullptr : &Column(plan.format, plan.code[m])[m];
+    int bits = 0;
+    distortion = 0;
+    for (std::size_t i = 0; i < kBlocks; ++i) {
+      const MacroblockCosts& costs = (plan.zeroMask[m] & (1u << i)) ? zeroCosts[m] : *coded;
+      bits += costs.bits[i];
+      distortion += costs.distortion[i];
+    }
+    return bits;
+  };
+  struct Change {
+    std::size_t m;
+    double gainPerBit;
+  };
+  std::vector<Change> changes;
+  for (std::size_t m = 0; m < macroblocks_.size(); ++m) {
+    if (fits.code[m] == over.code[m] && fits.zeroMask[m] == over.zeroMask[m]) continue;
+    double before = 0, after = 0;
+    const int bits = macroblockCost(over, m, after) - macroblockCost(fits, m, before);
+    if (after < before) changes.push_back({m, (before - after) / std::max(bits, 1)});
+  }
+  std::sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) { return a.gainPerBit > b.gainPerBit; });
+  Plan best = fits;
+  std::size_t low = 0, high = changes.size();  // `low` changes fit
+  while (low < high) {
+    const std::size_t count = (low + high + 1) / 2;
+    Plan trial = fits;
+    for (std::size_t k = 0; k < count; ++k) {
+      trial.code[changes[k].m] = over.code[changes[k].m];
+      trial.zeroMask[changes[k].m] = over.zeroMask[changes[k].m];
+    }
+    Account(trial);
+    if (trial.bytes <= limit) {
+      low = count;
+      if (trial.distortion < best.distortion) best = std::move(trial);
+    } else {
+      high = count - 1;
+    }
+  }
+  return best;
 }
 
 // Bisection on lambda, letting each macroblock take any quantiser of a fixed
@@ -538,21 +626,31 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
     if (fits && plan.distortion < best.distortion) best = std::move(plan);
     return fits;
   };
-  const int firstCode = std::clamp(fitting - kWindowBelow, 1, 31 - kWindowBelow - kWindowAbove);
-  const int lastCode = std::clamp(fitting + kWindowAbove, 1 + kWindowBelow + kWindowAbove, 31);
-  double lowLambda = LambdaOf(firstCode);  // the larger side
-  double highLambda = LambdaOf(std::min(31, fitting + 1));
-  if (consider(Evaluate(format, lowLambda, firstCode, lastCode))) return best;
+  // The window: the uniform quantiser that fits and its neighbours. Should
+  // even its finest end fit, the window moves to finer quantisers.
+  int firstCode = 1, lastCode = 3;
+  double lowLambda = 0, highLambda = 0;  // sizes above and within the limit
+  for (int move = 0;; ++move) {
+    firstCode = std::clamp(fitting - 2, 1, 28);
+    lastCode = firstCode + 3;
+    lowLambda = LambdaOf(firstCode);
+    highLambda = LambdaOf(lastCode);
+    if (!consider(Evaluate(format, lowLambda, firstCode, lastCode))) break;
+    if (firstCode == 1 || move == 4) return best;  // the best stream, or as good as it gets here
+    fitting -= 2;
+  }
   // Beyond the coarsest quantiser only dropping coefficients saves bits.
   for (int i = 0; i < 12 && !consider(Evaluate(format, highLambda, firstCode, lastCode)); ++i) {
     lowLambda = highLambda;
     highLambda *= 4;
   }
+  Plan over;  // the plan nearest above the limit
   auto bisect = [&](int steps) {
     for (int i = 0; i < steps && highLambda / lowLambda > 1.0005; ++i) {
       const double lambda = std::sqrt(lowLambda * highLambda);
       Plan plan = Evaluate(format, lambda, firstCode, lastCode);
       const std::int64_t bytes = plan.bytes;
+      if (bytes > limit) over = plan;
       if (consider(std::move(plan))) {
         highLambda = lambda;
         if (bytes == limit) break;
@@ -560,6 +658,7 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
         lowLambda = lambda;
       }
     }
+    if (!over.code.empty() && !std::isinf(best.distortion)) best = Fill(best, over, limit);
   };
   bisect(20);
   if (std::isinf(best.distortion) || std::isinf(highLambda) || !tuning_.refine) return best;
@@ -570,9 +669,18 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
   highLambda = highLambda * 1.6;
   const Plan before = best;
   best = Plan{};
-  if (!consider(Evaluate(format, lowLambda, firstCode, lastCode))) {
-    bisect(14);
+  over = Plan{};
+  for (int i = 0; i < 6; ++i) {  // the low end must lie above the limit
+    Plan low = Evaluate(format, lowLambda, firstCode, lastCode);
+    if (low.bytes > limit) {
+      over = std::move(low);
+      break;
+    }
+    consider(std::move(low));
+    highLambda = lowLambda;
+    lowLambda /= 2;
   }
+  if (!over.code.empty()) bisect(14);
   trellisLambda_ = 0;
   if (before.distortion < best.distortion) best = before;
   return best;
