@@ -1,0 +1,124 @@
+// R'G'B' to Y'CbCr by ITU-R BT.601 with studio ranges, in exact integer
+// arithmetic: with Kr = 0.299 and Kb = 0.114,
+//   Y'  = 16  + 219 (299 R + 587 G + 114 B) / (1000 * 255)
+//   Cb  = 128 + 224 (-299 R - 587 G + 886 B) / (1772 * 255)
+//   Cr  = 128 + 224 (701 R - 587 G - 114 B) / (1402 * 255)
+// Each value is rounded once, at the end, so flat colours come out exactly.
+//
+// Chroma is low-pass filtered onto MPEG-2's 4:2:0 positions before that
+// rounding: horizontally on the even luma columns (taps 1 2 1 centred on the
+// column), vertically midway between luma rows 2j and 2j+1 (taps 1 3 3 1 on
+// rows 2j-1 .. 2j+2). Both filters have a zero at the chroma Nyquist
+// frequency, so fine colour detail does not alias. Edges repeat.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "tools/picture/PictureInput.h"
+
+namespace bootlume::picture {
+namespace {
+
+constexpr std::array<std::int64_t, 3> kHorizontalTaps = {1, 2, 1};     // columns 2i-1 .. 2i+1
+constexpr std::array<std::int64_t, 4> kVerticalTaps = {1, 3, 3, 1};    // rows 2j-1 .. 2j+2
+constexpr std::int64_t kFilterGain = 4 * 8;
+
+constexpr std::int64_t kLumaDivisor = 1000 * 255;
+constexpr std::int64_t kCbDivisor = 1772 * 255;
+constexpr std::int64_t kCrDivisor = 1402 * 255;
+
+// Per-channel tables of the numerators above.
+struct ConversionTables {
+  std::array<std::int32_t, 256> yR, yG, yB, cbR, cbG, cbB, crR, crG, crB;
+  ConversionTables() {
+    for (std::int32_t v = 0; v < 256; ++v) {
+      const auto i = static_cast<std::size_t>(v);
+      yR[i] = 219 * 299 * v;
+      yG[i] = 219 * 587 * v;
+      yB[i] = 219 * 114 * v;
+      cbR[i] = -224 * 299 * v;
+      cbG[i] = -224 * 587 * v;
+      cbB[i] = 224 * 886 * v;
+      crR[i] = 224 * 701 * v;
+      crG[i] = -224 * 587 * v;
+      crB[i] = -224 * 114 * v;
+    }
+  }
+};
+
+// round(numerator / divisor), halves upward, for a positive divisor.
+std::int64_t RoundedQuotient(std::int64_t numerator, std::int64_t divisor) {
+  const std::int64_t twice = 2 * numerator + divisor;
+  const std::int64_t step = 2 * divisor;
+  return twice >= 0 ? twice / step : -((-twice + step - 1) / step);
+}
+
+}  // namespace
+
+Planes420 ToPlanes420(const RgbImage& frame) {
+  static const ConversionTables tables;
+  const int width = frame.width;
+  const int height = frame.height;
+  const int chromaWidth = width / 2;
+  const int chromaHeight = height / 2;
+  Planes420 planes;
+  planes.width = width;
+  planes.height = height;
+  planes.y.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  planes.cb.resize(static_cast<std::size_t>(chromaWidth) * static_cast<std::size_t>(chromaHeight));
+  planes.cr.resize(planes.cb.size());
+  if (chromaWidth == 0 || chromaHeight == 0) return planes;
+
+  // Pass 1, per luma row: Y', and Cb/Cr numerators filtered horizontally
+  // onto the even columns.
+  const std::size_t halfRow = static_cast<std::size_t>(chromaWidth);
+  std::vector<std::int32_t> cbRows(halfRow * static_cast<std::size_t>(height));
+  std::vector<std::int32_t> crRows(cbRows.size());
+  std::vector<std::int32_t> cb(static_cast<std::size_t>(width));
+  std::vector<std::int32_t> cr(static_cast<std::size_t>(width));
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* rgb = &frame.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3];
+    std::uint8_t* luma = &planes.y[static_cast<std::size_t>(y) * static_cast<std::size_t>(width)];
+    for (int x = 0; x < width; ++x) {
+      const auto r = rgb[3 * x];
+      const auto g = rgb[3 * x + 1];
+      const auto b = rgb[3 * x + 2];
+      luma[x] = static_cast<std::uint8_t>(
+          16 + (tables.yR[r] + tables.yG[g] + tables.yB[b] + kLumaDivisor / 2) / kLumaDivisor);
+      cb[static_cast<std::size_t>(x)] = tables.cbR[r] + tables.cbG[g] + tables.cbB[b];
+      cr[static_cast<std::size_t>(x)] = tables.crR[r] + tables.crG[g] + tables.crB[b];
+    }
+    for (int i = 0; i < chromaWidth; ++i) {
+      std::int64_t cbSum = 0;
+      std::int64_t crSum = 0;
+      for (std::size_t t = 0; t < kHorizontalTaps.size(); ++t) {
+        const int x = std::clamp(2 * i + static_cast<int>(t) - 1, 0, width - 1);
+        cbSum += kHorizontalTaps[t] * cb[static_cast<std::size_t>(x)];
+        crSum += kHorizontalTaps[t] * cr[static_cast<std::size_t>(x)];
+      }
+      cbRows[static_cast<std::size_t>(y) * halfRow + static_cast<std::size_t>(i)] = static_cast<std::int32_t>(cbSum);
+      crRows[static_cast<std::size_t>(y) * halfRow + static_cast<std::size_t>(i)] = static_cast<std::int32_t>(crSum);
+    }
+  }
+
+  // Pass 2: vertically onto the midpoints between row pairs, then rounded.
+  for (int j = 0; j < chromaHeight; ++j) {
+    for (int i = 0; i < chromaWidth; ++i) {
+      std::int64_t cbSum = 0;
+      std::int64_t crSum = 0;
+      for (std::size_t t = 0; t < kVerticalTaps.size(); ++t) {
+        const int y = std::clamp(2 * j + static_cast<int>(t) - 1, 0, height - 1);
+        const std::size_t at = static_cast<std::size_t>(y) * halfRow + static_cast<std::size_t>(i);
+        cbSum += kVerticalTaps[t] * cbRows[at];
+        crSum += kVerticalTaps[t] * crRows[at];
+      }
+      const std::size_t out = static_cast<std::size_t>(j) * halfRow + static_cast<std::size_t>(i);
+      planes.cb[out] = static_cast<std::uint8_t>(128 + RoundedQuotient(cbSum, kCbDivisor * kFilterGain));
+      planes.cr[out] = static_cast<std::uint8_t>(128 + RoundedQuotient(crSum, kCrDivisor * kFilterGain));
+    }
+  }
+  return planes;
+}
+
+}  // namespace bootlume::picture
