@@ -337,6 +337,21 @@ TEST(Program, FailsCleanlyAndLeavesTheOutputAlone) {
   EXPECT_EQ(names, (std::vector<std::string>{"cut.jpg", "empty.png", "good.jpg", "out.m2v", "text.jpg"}));
 }
 
+// Memory that runs out (here a limit on the address space while a 4000x4000
+// PNG is decoded) gives "malloc failed", status 1 and no output.
+TEST(Program, ReportsMemoryThatRunsOut) {
+  if (!HaveTools()) GTEST_SKIP() << "needs ImageMagick";
+  TempDirectory dir;
+  ASSERT_EQ(test::RunShell("convert -size 4000x4000 gradient:red-blue '" + (dir / "big.png") + "'"), 0);
+  const std::string limit = "ulimit -v 30000; ";
+  if (test::RunShell(limit + "'" + Program() + "' -h >/dev/null") != 255) GTEST_SKIP() << "the program does not start within the limit";
+  const std::string command = limit + "'" + Program() + "' -f '" + (dir / "big.png") + "' -o '" + (dir / "out.m2v") + "' 2>'" +
+                              (dir / "err.txt") + "'";
+  EXPECT_EQ(test::RunShell(command), 1);
+  EXPECT_NE(test::ReadFileBytes(dir / "err.txt").AsString().find("malloc failed"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "out.m2v"));
+}
+
 TEST(Program, ReplacesAnEarlierOutputWhole) {
   if (!HaveTools()) GTEST_SKIP() << "needs ImageMagick";
   TempDirectory dir;

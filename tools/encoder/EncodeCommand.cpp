@@ -114,6 +114,13 @@ int RunEncodeCommand(const std::vector<std::string>& arguments) {
     std::fputs(kUsageText, stdout);
     return kExitUsage;
   }
+  // Memory that runs out in a buffer of the platform ends the process through
+  // the fatal-error presenter; here that ends it like any other shortage.
+  SetMessageBoxPresenter([](const Text&, std::int32_t, const Text&) -> std::int32_t {
+    std::fputs("malloc failed\n", stderr);
+    std::fflush(stderr);
+    std::_Exit(kExitFailure);
+  });
   try {
     return Encode(parsed);
   } catch (const std::bad_alloc&) {
