@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
   if (const char* d = std::getenv("BOOTLUME_DCT")) tuning.dct = static_cast<encoder::EncoderTuning::Dct>(std::atoi(d));
   if (const char* p = std::getenv("BOOTLUME_DC")) tuning.intraDcPrecision = std::atoi(p);
   if (std::getenv("BOOTLUME_NOREFINE")) tuning.refine = false;
+  if (std::getenv("BOOTLUME_ALT")) tuning.alternateScan = true;
   if (const char* w = std::getenv("BOOTLUME_CW")) tuning.cbWeight = tuning.crWeight = std::atof(w);
   const auto start = std::chrono::steady_clock::now();
   const encoder::EncodeResult result = encoder::EncodeStill(

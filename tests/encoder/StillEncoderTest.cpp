@@ -43,6 +43,11 @@ EncoderTuning Tuned(int vlc, int dc, int code, EncoderTuning::Dct dct, bool nonL
   return t;
 }
 
+EncoderTuning AlternateScan(EncoderTuning t) {
+  t.alternateScan = true;
+  return t;
+}
+
 using Dct = EncoderTuning::Dct;
 const ConformanceCase kCases[] = {
     {"FlatGreyPal", Synthetic::kFlatGrey, TvSystem::kPal, 32704, {}},
@@ -60,6 +65,8 @@ const ConformanceCase kCases[] = {
     {"FineTextNtscField", Synthetic::kFineText, TvSystem::kNtsc, 50000, Tuned(1, 2, 0, Dct::kField)},
     {"PhotoLikeDefault", Synthetic::kPhotoLike, TvSystem::kPal, 32704, {}},
     {"PhotoLikeTableZeroField", Synthetic::kPhotoLike, TvSystem::kPal, 65536, Tuned(0, 1, 0, Dct::kField)},
+    {"PhotoLikeAlternateScan", Synthetic::kPhotoLike, TvSystem::kNtsc, 32704, AlternateScan(Tuned(1, 0, 0, Dct::kChoose))},
+    {"FineTextAlternateScanTableZero", Synthetic::kFineText, TvSystem::kPal, 90000, AlternateScan(Tuned(0, 2, 0, Dct::kField))},
 };
 
 void PrintTo(const ConformanceCase& c, std::ostream* out) { *out << c.name; }
@@ -88,6 +95,7 @@ TEST_P(Conformance, BothDecodersShowOurReconstruction) {
     EXPECT_EQ(headers.framePredFrameDct, 0);
   }
   EXPECT_EQ(headers.qScaleType, c.tuning.nonLinearScale ? 1 : 0);
+  EXPECT_EQ(headers.alternateScan, c.tuning.alternateScan ? 1 : 0);
 
   test::TempDirectory dir;
   const std::string path = dir / "still.m2v";

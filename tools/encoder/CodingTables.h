@@ -14,8 +14,10 @@ struct Vlc {
   std::uint8_t length = 0;  // 0: no code
 };
 
-// Zigzag scan: scan position -> raster index (8 * vertical + horizontal).
-extern const std::array<std::uint8_t, 64> kZigzag;
+// Scan orders: scan position -> raster index (8 * vertical + horizontal).
+using ScanOrder = std::array<std::uint8_t, 64>;
+extern const ScanOrder kZigzag;
+extern const ScanOrder kAlternateScan;  // alternate_scan 1: vertical frequencies first
 
 // Default intra quantiser matrix in raster order.
 extern const std::array<std::uint8_t, 64> kDefaultIntraMatrix;

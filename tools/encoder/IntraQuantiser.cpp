@@ -10,7 +10,8 @@ namespace {
 constexpr int kReach = 10;
 }  // namespace
 
-AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, const AcTable& table, ScanLevels* levels) {
+AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, const AcTable& table, ScanLevels* levels,
+                       const ScanOrder& scan) {
   // Nodes: scan positions whose nearest level is not zero, each with up to
   // two candidate levels (nearest and one below). The trellis state is the
   // last coded position; best[k] is the cheapest cost of coding node k last,
@@ -25,7 +26,7 @@ AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, cons
   int count = 0;
   double zeroDistortion = 0;
   for (int i = 1; i < 64; ++i) {
-    const int raster = kZigzag[static_cast<std::size_t>(i)];
+    const int raster = scan[static_cast<std::size_t>(i)];
     const double magnitude = std::fabs(coefficients[static_cast<std::size_t>(raster)]);
     const double square = magnitude * magnitude;
     zeroDistortion += square;
@@ -128,7 +129,7 @@ AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, cons
     result.bits += table.PairLength(node.position - position[from[state]] - 1, level);
     distortion += node.delta[chosen[state]];
     if (levels) {
-      const float sign = coefficients[kZigzag[static_cast<std::size_t>(node.position)]];
+      const float sign = coefficients[scan[static_cast<std::size_t>(node.position)]];
       (*levels)[static_cast<std::size_t>(node.position)] = static_cast<std::int16_t>(sign < 0 ? -level : level);
     }
   }

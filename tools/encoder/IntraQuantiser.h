@@ -21,7 +21,8 @@ struct AcCost {
 // Chooses the AC levels that minimise distortion + lambda * bits for
 // quantiser_scale `scale` with the default intra matrix; every level stays
 // within the escape range. `levels` may be null when only the cost matters.
-AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, const AcTable& table, ScanLevels* levels);
+AcCost QuantiseIntraAc(const Block& coefficients, int scale, double lambda, const AcTable& table, ScanLevels* levels,
+                       const ScanOrder& scan = kZigzag);
 
 // Cost of sending no AC coefficient at all.
 AcCost ZeroAcCost(const Block& coefficients, const AcTable& table);

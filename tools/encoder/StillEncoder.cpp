@@ -112,6 +112,7 @@ class Encoder {
     mbWidth_ = frame.width / 16;
     mbHeight_ = frame.height / 16;
     coding_.nonLinearScale = tuning.nonLinearScale;
+    coding_.alternateScan = tuning.alternateScan;
     weight_ = {1, 1, 1, 1, tuning.cbWeight, tuning.crWeight};
     Transform();
     PlainDcCosts();
@@ -129,6 +130,7 @@ class Encoder {
     const double scale = QuantiserScale(code, coding_.nonLinearScale);
     return tuning_.lambdaFactor * scale * scale;
   }
+  const ScanOrder& Scan() const { return coding_.alternateScan ? kAlternateScan : kZigzag; }
   double TrellisLambda(int code) const { return trellisLambda_ > 0 ? trellisLambda_ : LambdaOf(code); }
   // Trellis costs of one macroblock at quantiser `code`; 0 for no AC at all.
   MacroblockCosts CostsOf(std::size_t m, int format, int code) const;
@@ -210,7 +212,7 @@ MacroblockCosts Encoder::CostsOf(std::size_t m, int format, int code) const {
   for (int b = 0; b < kBlocks; ++b) {
     const auto i = static_cast<std::size_t>(b);
     const AcCost cost = code == 0 ? ZeroAcCost(macroblocks_[m].blocks[i], table)
-                                  : QuantiseIntraAc(macroblocks_[m].blocks[i], scale, TrellisLambda(code) / weight_[i], table, nullptr);
+                                  : QuantiseIntraAc(macroblocks_[m].blocks[i], scale, TrellisLambda(code) / weight_[i], table, nullptr, Scan());
     costs.bits[i] = static_cast<std::uint16_t>(cost.bits);
     costs.distortion[i] = static_cast<float>(cost.distortion * weight_[i]);
   }
@@ -400,8 +402,8 @@ void Encoder::ChooseDctTypes(int code) {
       if (!FieldMayPay(m)) continue;
       double difference = 0;
       for (std::size_t b = 0; b < 4; ++b) {
-        const AcCost frame = QuantiseIntraAc(macroblocks_[m].blocks[b], scale, lambda, table, nullptr);
-        const AcCost field = QuantiseIntraAc(otherLuma_[m][b], scale, lambda, table, nullptr);
+        const AcCost frame = QuantiseIntraAc(macroblocks_[m].blocks[b], scale, lambda, table, nullptr, Scan());
+        const AcCost field = QuantiseIntraAc(otherLuma_[m][b], scale, lambda, table, nullptr, Scan());
         difference += (frame.distortion + lambda * frame.bits) - (field.distortion + lambda * field.bits);
       }
       gain[m] = difference;
@@ -811,7 +813,7 @@ EncodeResult Encoder::Write(const Plan& plan) {
         ScanLevels levels{};
         if (!(plan.zeroMask[m] & (1u << b))) {
           const double lambda = plan.trellisLambda > 0 ? plan.trellisLambda : LambdaOf(code);
-          QuantiseIntraAc(coefficients, scale, lambda / weight_[static_cast<std::size_t>(b)], table, &levels);
+          QuantiseIntraAc(coefficients, scale, lambda / weight_[static_cast<std::size_t>(b)], table, &levels, Scan());
         }
         std::array<std::int32_t, 64> dequantised{};
         dequantised[0] = dc * multiplier;
@@ -833,7 +835,7 @@ EncodeResult Encoder::Write(const Plan& plan) {
             out.Put(static_cast<std::uint32_t>(level) & 0xfff, 12);
           }
           run = 0;
-          const int raster = kZigzag[static_cast<std::size_t>(i)];
+          const int raster = Scan()[static_cast<std::size_t>(i)];
           dequantised[static_cast<std::size_t>(raster)] = DequantiseIntraAc(level, raster, scale);
         }
         out.Put(table.endOfBlock.bits, table.endOfBlock.length);

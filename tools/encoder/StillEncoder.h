@@ -22,6 +22,7 @@ struct EncoderTuning {
   int quantiserScaleCode = 0;  // 1..31 codes every macroblock with it; 0 searches
   enum class Dct { kChoose, kFrame, kField } dct = Dct::kChoose;
   bool nonLinearScale = true;  // q_scale_type
+  bool alternateScan = false;
   double lambdaFactor = 0.2;   // trellis lambda = factor * quantiser_scale^2
   // Weight of a chroma sample's squared error against a luma sample's. After
   // 4:2:0 upsampling and conversion to R'G'B' a Cb error spreads over four

@@ -68,7 +68,7 @@ void WritePictureHeaders(BitWriter& out, const PictureCoding& coding) {
   out.Put(0, 1);       // concealment_motion_vectors
   out.Put(coding.nonLinearScale ? 1 : 0, 1);
   out.Put(static_cast<std::uint32_t>(coding.intraVlcFormat), 1);
-  out.Put(0, 1);       // alternate_scan
+  out.Put(coding.alternateScan ? 1 : 0, 1);
   out.Put(0, 1);       // repeat_first_field
   out.Put(0, 1);       // chroma_420_type (equals progressive_frame)
   out.Put(0, 1);       // progressive_frame

@@ -31,6 +31,7 @@ struct PictureCoding {
   bool framePredFrameDct = true;
   bool nonLinearScale = true;  // q_scale_type
   int intraVlcFormat = 1;
+  bool alternateScan = false;
 };
 
 // Main profile at Main level; 15 Mbit/s in units of 400 bit/s.
