@@ -65,9 +65,24 @@ struct Plan {
 
 int BitLength(int value) { return value == 0 ? 0 : 32 - std::countl_zero(static_cast<std::uint32_t>(value)); }
 
-int DcBits(int component, int difference) {
-  const int size = BitLength(std::abs(difference));
-  return (component == 0 ? kDcSizeLuma : kDcSizeChroma)[static_cast<std::size_t>(size)].length + size;
+// Bits of a DC difference (-2047..2047) of a luminance (0) or chrominance block.
+struct DcBitTable {
+  std::array<std::array<std::uint8_t, 4095>, 2> bits;
+  DcBitTable() {
+    for (int chroma = 0; chroma < 2; ++chroma) {
+      for (int difference = -2047; difference <= 2047; ++difference) {
+        const int size = BitLength(std::abs(difference));
+        bits[static_cast<std::size_t>(chroma)][static_cast<std::size_t>(difference + 2047)] =
+            static_cast<std::uint8_t>((chroma ? kDcSizeChroma : kDcSizeLuma)[static_cast<std::size_t>(size)].length + size);
+      }
+    }
+  }
+};
+
+const DcBitTable kDcBitTable;
+
+inline int DcBits(int component, int difference) {
+  return kDcBitTable.bits[component == 0 ? 0 : 1][static_cast<std::size_t>(difference + 2047)];
 }
 
 std::uint8_t* LumaOrigin(picture::Planes420& planes, int mbx, int mby, int block, bool field) {
@@ -150,6 +165,7 @@ class Encoder {
   bool FieldMayPay(std::size_t m) const;
   Plan Evaluate(int format, double lambda, int firstCode, int lastCode);
   void Account(Plan& plan);
+  void DcLevels(Plan& plan, double lambda);
   Plan Fill(const Plan& fits, const Plan& over, std::int64_t limit);
   Plan Search(int format, int fitting, std::int64_t limit);
   EncodeResult Write(const Plan& plan);
@@ -168,6 +184,15 @@ class Encoder {
   std::array<std::array<std::vector<MacroblockCosts>, kCodes>, 2> columns_;  // [format][code], [..][0]: no AC
   std::array<double, kBlocks> weight_{};
   std::array<double, 3> plainDcBits_{}, plainDcDistortion_{};
+  std::vector<float> dcValue_;                            // DC coefficient per block
+  std::array<std::vector<std::uint16_t>, 3> nearestDc_;  // its nearest level per precision
+  struct DcCache {
+    long bucket = 0;
+    std::vector<std::uint16_t> dc;
+    std::vector<std::int32_t> rowBits;
+    double distortion = 0;
+  };
+  std::array<DcCache, 3> dcCache_;  // the last chain search per precision
   // Set for the final refinement: one trellis lambda for all quantisers, with
   // its own cost columns.
   double trellisLambda_ = 0;
@@ -236,7 +261,14 @@ const std::vector<MacroblockCosts>& Encoder::ZeroColumn(int format) { return Col
 // DC bits and distortion of each precision with every DC level at its
 // nearest value.
 void Encoder::PlainDcCosts() {
+  for (DcCache& cache : dcCache_) cache.dc.clear();
+  dcValue_.resize(macroblocks_.size() * kBlocks);
+  for (std::size_t m = 0; m < macroblocks_.size(); ++m)
+    for (std::size_t b = 0; b < kBlocks; ++b) dcValue_[m * kBlocks + b] = macroblocks_[m].blocks[b][0];
   for (int precision = 0; precision < 3; ++precision) {
+    std::vector<std::uint16_t>& nearest = nearestDc_[static_cast<std::size_t>(precision)];
+    nearest.resize(dcValue_.size());
+    for (std::size_t i = 0; i < dcValue_.size(); ++i) nearest[i] = static_cast<std::uint16_t>(QuantiseIntraDc(dcValue_[i], precision));
     const int multiplier = DcMultiplier(precision);
     double distortion = 0;
     std::int64_t bits = 0;
@@ -291,8 +323,9 @@ double Encoder::DcChain(int precision, double lambda, Plan& plan, std::vector<st
   ParallelFor(static_cast<std::size_t>(mbHeight_), [&](std::size_t firstRow, std::size_t lastRow) {
     std::vector<std::array<std::uint8_t, kStates>> back;
     std::vector<std::size_t> blocks;  // indices into plan.dc along the chain
+    const std::vector<std::uint16_t>& nearestLevels = nearestDc_[static_cast<std::size_t>(precision)];
     auto candidates = [&](std::size_t index) {
-      const int nearest = QuantiseIntraDc(macroblocks_[index / kBlocks].blocks[index % kBlocks][0], precision);
+      const int nearest = nearestLevels[index];
       return std::array<int, kStates>{nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1),
                                       std::max(0, nearest - 2), std::min(maximum, nearest + 2)};
     };
@@ -317,7 +350,7 @@ double Encoder::DcChain(int precision, double lambda, Plan& plan, std::vector<st
         int previousStates = 1;
         for (std::size_t k = 0; k < blocks.size(); ++k) {
           const std::size_t index = blocks[k];
-          const float dc = macroblocks_[index / kBlocks].blocks[index % kBlocks][0];
+          const float dc = dcValue_[index];
           const double weight = weight_[index % kBlocks] * distortionScale;
           const std::array<int, kStates> level = candidates(index);
           std::array<double, kStates> next;
@@ -348,7 +381,7 @@ double Encoder::DcChain(int precision, double lambda, Plan& plan, std::vector<st
         for (std::size_t index : blocks) {
           rowBits[row] += DcBits(component, plan.dc[index] - predictor);
           predictor = plan.dc[index];
-          const double error = macroblocks_[index / kBlocks].blocks[index % kBlocks][0] - plan.dc[index] * multiplier;
+          const double error = dcValue_[index] - plan.dc[index] * multiplier;
           rowDistortion[row] += error * error * weight_[index % kBlocks];
         }
       }
@@ -449,8 +482,10 @@ Encoder::Estimate Encoder::SampledUniform(int format, int code) {
   const double scale = static_cast<double>(macroblocks_.size()) / static_cast<double>(sample.size());
   const int precision = ChoosePrecision(lambda);
   Plan dcPlan;
-  std::vector<std::int32_t> rowBits;
-  distortion = distortion * scale + DcChain(precision, lambda, dcPlan, rowBits);
+  dcPlan.precision = precision;
+  DcLevels(dcPlan, lambda);
+  const std::vector<std::int32_t>& rowBits = dcPlan.rowDcBits;
+  distortion = distortion * scale + dcPlan.dcDistortion;
   bits = bits * scale + static_cast<double>(macroblocks_.size()) * (2 + (coding_.framePredFrameDct ? 0 : 1));
   for (std::int32_t row : rowBits) bits += row + kSliceHeaderBits + 4;
   return {headerBytes_ + static_cast<std::int64_t>(bits / 8), distortion};
@@ -502,7 +537,7 @@ Plan Encoder::Evaluate(int format, double lambda, int firstCode, int lastCode) {
   plan.code.resize(macroblocks_.size());
   plan.zeroMask.resize(macroblocks_.size());
   plan.precision = ChoosePrecision(lambda);
-  plan.dcDistortion = DcChain(plan.precision, lambda, plan, plan.rowDcBits);
+  DcLevels(plan, lambda);
   const double changeCost = zeroOnly ? 0 : lambda * kQuantChangeBits;
 
   std::vector<std::uint8_t> back(static_cast<std::size_t>(mbWidth_ * states));
@@ -562,6 +597,22 @@ Plan Encoder::Evaluate(int format, double lambda, int firstCode, int lastCode) {
   }
   Account(plan);
   return plan;
+}
+
+// The DC levels of the plan's precision for `lambda`. Lambdas within 2% of
+// each other share one chain search: the bisection asks for many of them.
+void Encoder::DcLevels(Plan& plan, double lambda) {
+  const long bucket = std::isinf(lambda) ? std::numeric_limits<long>::max() : std::lround(std::log(lambda) / std::log(1.02));
+  DcCache& cache = dcCache_[static_cast<std::size_t>(plan.precision)];
+  if (cache.dc.empty() || cache.bucket != bucket) {
+    Plan scratch;
+    cache.distortion = DcChain(plan.precision, lambda, scratch, cache.rowBits);
+    cache.dc = std::move(scratch.dc);
+    cache.bucket = bucket;
+  }
+  plan.dc = cache.dc;
+  plan.rowDcBits = cache.rowBits;
+  plan.dcDistortion = cache.distortion;
 }
 
 // Exact size and distortion of a plan: per row the slice header, each
