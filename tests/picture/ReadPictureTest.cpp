@@ -3,10 +3,12 @@
 // with ImageMagick's own decoding of the same file.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 #include "tests/picture/PictureFixtures.h"
 #include "tests/support/TestSupport.h"
+#include "tools/picture/Compositing.h"
 #include "tools/picture/PictureInput.h"
 
 namespace bootlume::picture::test {
@@ -366,6 +368,23 @@ TEST(ReadPicture, TransparencyIsCompositedOverBlack) {
   EXPECT_EQ(std::vector<int>(half, half + 3), (std::vector<int>{100, 50, 25}));
   const std::uint8_t* opaque = PixelAt(ours.image, 8, 2);
   EXPECT_EQ(std::vector<int>(opaque, opaque + 3), (std::vector<int>{255, 128, 0}));
+}
+
+TEST(CompositeOverBlack, RoundsEveryColourAndAlpha) {
+  std::vector<std::uint8_t> rgba;
+  for (int c = 0; c < 256; ++c) {
+    for (int a = 0; a < 256; ++a) rgba.insert(rgba.end(), {static_cast<std::uint8_t>(c), 0, 255, static_cast<std::uint8_t>(a)});
+  }
+  std::vector<std::uint8_t> rgb(rgba.size() / 4 * 3);
+  CompositeOverBlack(rgba.data(), rgba.size() / 4, rgb.data());
+  for (int c = 0; c < 256; ++c) {
+    for (int a = 0; a < 256; ++a) {
+      const std::size_t i = static_cast<std::size_t>(c * 256 + a);
+      ASSERT_EQ(rgb[3 * i], static_cast<int>(std::lround(c * a / 255.0))) << c << " at alpha " << a;
+      ASSERT_EQ(rgb[3 * i + 1], 0);
+      ASSERT_EQ(rgb[3 * i + 2], a);
+    }
+  }
 }
 
 // A large JPEG with a target size comes back DCT-scaled to the smallest n/8
