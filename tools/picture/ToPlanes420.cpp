@@ -7,9 +7,9 @@
 //
 // Chroma is low-pass filtered onto MPEG-2's 4:2:0 positions before that
 // rounding: horizontally on the even luma columns (taps 1 2 1 centred on the
-// column), vertically midway between luma rows 2j and 2j+1 (taps 1 3 3 1 on
-// rows 2j-1 .. 2j+2). Both filters have a zero at the chroma Nyquist
-// frequency, so fine colour detail does not alias. Edges repeat.
+// column), vertically midway between luma rows 2j and 2j+1 (Lanczos2 at half
+// rate, rows 2j-3 .. 2j+4). Edges repeat; the vertical filter's small
+// negative lobes may overshoot, so results are clamped to 16..240.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -20,9 +20,11 @@
 namespace bootlume::picture {
 namespace {
 
-constexpr std::array<std::int64_t, 3> kHorizontalTaps = {1, 2, 1};     // columns 2i-1 .. 2i+1
-constexpr std::array<std::int64_t, 4> kVerticalTaps = {1, 3, 3, 1};    // rows 2j-1 .. 2j+2
-constexpr std::int64_t kFilterGain = 4 * 8;
+constexpr std::array<std::int64_t, 3> kHorizontalTaps = {1, 2, 1};  // columns 2i-1 .. 2i+1
+constexpr int kHorizontalFirst = -1;
+constexpr std::array<std::int64_t, 8> kVerticalTaps = {-2, -11, 30, 111, 111, 30, -11, -2};  // rows 2j-3 .. 2j+4
+constexpr int kVerticalFirst = -3;
+constexpr std::int64_t kFilterGain = 4 * 256;
 
 constexpr std::int64_t kLumaDivisor = 1000 * 255;
 constexpr std::int64_t kCbDivisor = 1772 * 255;
@@ -53,6 +55,8 @@ std::int64_t RoundedQuotient(std::int64_t numerator, std::int64_t divisor) {
   const std::int64_t step = 2 * divisor;
   return twice >= 0 ? twice / step : -((-twice + step - 1) / step);
 }
+
+std::uint8_t Chroma(std::int64_t offset) { return static_cast<std::uint8_t>(std::clamp<std::int64_t>(128 + offset, 16, 240)); }
 
 }  // namespace
 
@@ -93,7 +97,7 @@ Planes420 ToPlanes420(const RgbImage& frame) {
       std::int64_t cbSum = 0;
       std::int64_t crSum = 0;
       for (std::size_t t = 0; t < kHorizontalTaps.size(); ++t) {
-        const int x = std::clamp(2 * i + static_cast<int>(t) - 1, 0, width - 1);
+        const int x = std::clamp(2 * i + kHorizontalFirst + static_cast<int>(t), 0, width - 1);
         cbSum += kHorizontalTaps[t] * cb[static_cast<std::size_t>(x)];
         crSum += kHorizontalTaps[t] * cr[static_cast<std::size_t>(x)];
       }
@@ -108,14 +112,14 @@ Planes420 ToPlanes420(const RgbImage& frame) {
       std::int64_t cbSum = 0;
       std::int64_t crSum = 0;
       for (std::size_t t = 0; t < kVerticalTaps.size(); ++t) {
-        const int y = std::clamp(2 * j + static_cast<int>(t) - 1, 0, height - 1);
+        const int y = std::clamp(2 * j + kVerticalFirst + static_cast<int>(t), 0, height - 1);
         const std::size_t at = static_cast<std::size_t>(y) * halfRow + static_cast<std::size_t>(i);
         cbSum += kVerticalTaps[t] * cbRows[at];
         crSum += kVerticalTaps[t] * crRows[at];
       }
       const std::size_t out = static_cast<std::size_t>(j) * halfRow + static_cast<std::size_t>(i);
-      planes.cb[out] = static_cast<std::uint8_t>(128 + RoundedQuotient(cbSum, kCbDivisor * kFilterGain));
-      planes.cr[out] = static_cast<std::uint8_t>(128 + RoundedQuotient(crSum, kCrDivisor * kFilterGain));
+      planes.cb[out] = Chroma(RoundedQuotient(cbSum, kCbDivisor * kFilterGain));
+      planes.cr[out] = Chroma(RoundedQuotient(crSum, kCrDivisor * kFilterGain));
     }
   }
   return planes;
