@@ -164,6 +164,20 @@ TEST(ReadPictureDamage, ProgressiveJpegCutBetweenScansCannotBeOpened) {
   }
 }
 
+// Run-length-encoded BMPs (ImageMagick's default for 8 bits) are beyond
+// stb_image: refused with the reason, not shown as garbage.
+TEST(ReadPictureDamage, RunLengthEncodedBmpIsRefusedWithItsReason) {
+  if (!HaveProgram("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+  TempDirectory folder;
+  const std::vector<std::uint8_t> rle =
+      MakeFixture(folder, {"Rle8", {"rose:", "+dither", "-colors", "200", "-type", "palette"}, "BMP3:p.bmp"});
+  ASSERT_GT(rle.size(), 34u);
+  ASSERT_EQ(rle[30], 1) << "not RLE8";
+  const ReadResult result = ReadBytes(folder, rle);
+  EXPECT_EQ(result.status, ReadStatus::kCannotOpen);
+  EXPECT_NE(result.detail.find("RLE"), std::string::npos) << result.detail;
+}
+
 // Decompression bombs: small files whose headers claim huge pictures are
 // refused from the header alone.
 void PutBigEndian(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value, int length) {
