@@ -164,8 +164,22 @@ TEST(ReadPictureDamage, ProgressiveJpegCutBetweenScansCannotBeOpened) {
   }
 }
 
-// Decompression bombs: small files whose headers claim huge pictures are
-// refused from the header alone.
+// Run-length-encoded BMPs (ImageMagick's default for 8 bits) are beyond
+// stb_image: refused with the reason, not shown as garbage.
+TEST(ReadPictureDamage, RunLengthEncodedBmpIsRefusedWithItsReason) {
+  if (!HaveProgram("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+  TempDirectory folder;
+  const std::vector<std::uint8_t> rle =
+      MakeFixture(folder, {"Rle8", {"rose:", "+dither", "-colors", "200", "-type", "palette"}, "BMP3:p.bmp"});
+  ASSERT_GT(rle.size(), 34u);
+  ASSERT_EQ(rle[30], 1) << "not RLE8";
+  const ReadResult result = ReadBytes(folder, rle);
+  EXPECT_EQ(result.status, ReadStatus::kCannotOpen);
+  EXPECT_NE(result.detail.find("RLE"), std::string::npos) << result.detail;
+}
+
+// Decompression bombs: files whose headers claim huge pictures are refused
+// before the pictures' memory is taken.
 void PutBigEndian(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value, int length) {
   for (int i = 0; i < length; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * (length - 1 - i)));
 }
@@ -208,11 +222,19 @@ TEST(ReadPictureDamage, HugeClaimedSizesAreRefusedFromTheHeader) {
   PutLittleEndian(gif, 6, 65535, 2);
   PutLittleEndian(gif, 8, 65535, 2);
 
+  // Big enough a file for its blocks, but its coefficients would take
+  // 20000 x 20000 x 3 x 2 bytes: beyond libjpeg's working memory cap.
+  const auto progressive444 =
+      MakeFixture(folder, {"", {"rose:", "-interlace", "JPEG", "-sampling-factor", "1x1"}, "p444.jpg"});
+  std::vector<std::uint8_t> paddedBomb = JpegClaiming(progressive444, 20000, 20000);
+  paddedBomb.resize(paddedBomb.size() + 4'000'000, 0);
+
   const struct {
     const char* name;
     std::vector<std::uint8_t> bytes;
     const char* reason;
   } cases[] = {
+      {"padded progressive jpeg 20000x20000", paddedBomb, "too large"},
       {"jpeg 65000x65000", JpegClaiming(jpeg, 65000, 65000), "too short"},
       {"progressive jpeg 30000x30000", JpegClaiming(progressive, 30000, 30000), "too short"},
       {"png 60000x60000", PngClaiming(png, 60000, 60000), "too large"},

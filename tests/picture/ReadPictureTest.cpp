@@ -3,10 +3,12 @@
 // with ImageMagick's own decoding of the same file.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 #include "tests/picture/PictureFixtures.h"
 #include "tests/support/TestSupport.h"
+#include "tools/picture/Compositing.h"
 #include "tools/picture/PictureInput.h"
 
 namespace bootlume::picture::test {
@@ -368,35 +370,58 @@ TEST(ReadPicture, TransparencyIsCompositedOverBlack) {
   EXPECT_EQ(std::vector<int>(opaque, opaque + 3), (std::vector<int>{255, 128, 0}));
 }
 
+TEST(CompositeOverBlack, RoundsEveryColourAndAlpha) {
+  std::vector<std::uint8_t> rgba;
+  for (int c = 0; c < 256; ++c) {
+    for (int a = 0; a < 256; ++a) rgba.insert(rgba.end(), {static_cast<std::uint8_t>(c), 0, 255, static_cast<std::uint8_t>(a)});
+  }
+  std::vector<std::uint8_t> rgb(rgba.size() / 4 * 3);
+  CompositeOverBlack(rgba.data(), rgba.size() / 4, rgb.data());
+  for (int c = 0; c < 256; ++c) {
+    for (int a = 0; a < 256; ++a) {
+      const std::size_t i = static_cast<std::size_t>(c * 256 + a);
+      ASSERT_EQ(rgb[3 * i], static_cast<int>(std::lround(c * a / 255.0))) << c << " at alpha " << a;
+      ASSERT_EQ(rgb[3 * i + 1], 0);
+      ASSERT_EQ(rgb[3 * i + 2], a);
+    }
+  }
+}
+
 // A large JPEG with a target size comes back DCT-scaled to the smallest n/8
 // that keeps both sides at least twice the target, and still looks like the
 // picture.
 TEST(ReadPicture, LargeJpegIsDecodedReducedButNotBelowTwiceTheTarget) {
   if (!HaveProgram("convert")) GTEST_SKIP() << "ImageMagick is not installed";
   TempDirectory folder;
-  ASSERT_TRUE(Convert({"rose:", "-resize", "3000x2000!", "-quality", "90", folder / "big.jpg"}));
+  ASSERT_TRUE(Convert({"rose:", "-resize", "2400x1600!", "-quality", "90", folder / "big.jpg"}));
   const ReadResult full = ReadPicture(folder / "big.jpg");
   ASSERT_EQ(full.status, ReadStatus::kOk) << full.detail;
-  EXPECT_EQ(full.image.width, 3000);
-  EXPECT_EQ(full.image.height, 2000);
+  EXPECT_EQ(full.image.width, 2400);
+  EXPECT_EQ(full.image.height, 1600);
 
   const ReadResult reduced = ReadPicture(folder / "big.jpg", 720, 576);
   ASSERT_EQ(reduced.status, ReadStatus::kOk) << reduced.detail;
-  // 2000 * n / 8 >= 1152 needs n = 5: 1875 x 1250.
-  EXPECT_EQ(reduced.image.width, 1875);
-  EXPECT_EQ(reduced.image.height, 1250);
-  const auto oracle = DecodeWithImageMagick(folder / "big.jpg", {"-resize", "1875x1250!"});
+  // 1600 * n / 8 >= 2 * 576 needs n = 6: 1800 x 1200.
+  EXPECT_EQ(reduced.image.width, 1800);
+  EXPECT_EQ(reduced.image.height, 1200);
+  const auto oracle = DecodeWithImageMagick(folder / "big.jpg", {"-resize", "1800x1200!"});
   ASSERT_TRUE(oracle.has_value());
   EXPECT_GE(Psnr(reduced.image, *oracle), 35.0);
 
-  // Turned a quarter by EXIF, the target's sides swap: 3000 * n / 8 >= 1152
-  // and 2000 * n / 8 >= 1440 need n = 6, delivered upright as 1500 x 2250.
+  // Turned a quarter by EXIF, the target's sides swap: the stored height
+  // 1600 must reach 2 * 720, which only the full size does (1600 x 2400
+  // upright); for a 600 x 400 target it must reach 2 * 600: n = 6, 1200 x
+  // 1800 upright.
   const ByteBuffer turned = WithExifOrientation(ReadFileBytes(folder / "big.jpg"), 6, true);
   WriteFileBytes(folder / "turned.jpg", turned);
   const ReadResult upright = ReadPicture(folder / "turned.jpg", 720, 576);
   ASSERT_EQ(upright.status, ReadStatus::kOk) << upright.detail;
-  EXPECT_EQ(upright.image.width, 1500);
-  EXPECT_EQ(upright.image.height, 2250);
+  EXPECT_EQ(upright.image.width, 1600);
+  EXPECT_EQ(upright.image.height, 2400);
+  const ReadResult smaller = ReadPicture(folder / "turned.jpg", 600, 400);
+  ASSERT_EQ(smaller.status, ReadStatus::kOk) << smaller.detail;
+  EXPECT_EQ(smaller.image.width, 1200);
+  EXPECT_EQ(smaller.image.height, 1800);
 }
 
 }  // namespace

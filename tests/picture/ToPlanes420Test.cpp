@@ -129,10 +129,11 @@ TEST(ToPlanes420, ChromaSitsOnEvenColumnsAndBetweenRowPairs) {
   // each on both sides of column 11.
   EXPECT_EQ(crOfLine(true, 10), expect(16, {{5, 184}}));
   EXPECT_EQ(crOfLine(true, 11), expect(16, {{5, 156}, {6, 156}}));
-  // Vertically 3/8 to the chroma row the line belongs to, 1/8 to the next one
-  // away from the midpoint.
-  EXPECT_EQ(crOfLine(false, 8), expect(12, {{3, 142}, {4, 170}}));
-  EXPECT_EQ(crOfLine(false, 9), expect(12, {{4, 170}, {5, 142}}));
+  // Vertically the filter (-2 -11 30 111 111 30 -11 -2) / 256 is symmetric
+  // about the midpoint of rows 2j and 2j+1: lines on rows 8 and 9 give the
+  // same profile mirrored about chroma row 4.
+  EXPECT_EQ(crOfLine(false, 8), expect(12, {{2, 127}, {3, 141}, {4, 177}, {5, 123}}));
+  EXPECT_EQ(crOfLine(false, 9), expect(12, {{3, 123}, {4, 177}, {5, 141}, {6, 127}}));
 }
 
 // FFmpeg's own RGB to yuv420p conversion of a photo as an independent check:

@@ -7,8 +7,9 @@ void CompositeOverBlack(const std::uint8_t* rgba, std::size_t pixelCount, std::u
   for (std::size_t i = 0; i < pixelCount; ++i) {
     const unsigned alpha = rgba[4 * i + 3];
     for (int c = 0; c < 3; ++c) {
-      // 255 is odd, so c * a / 255 never lies exactly halfway: +127 rounds.
-      rgb[3 * i + c] = static_cast<std::uint8_t>((rgba[4 * i + c] * alpha + 127) / 255);
+      // round(c * a / 255) without a division: exact for all 8-bit c and a.
+      const unsigned product = rgba[4 * i + static_cast<std::size_t>(c)] * alpha + 128;
+      rgb[3 * i + static_cast<std::size_t>(c)] = static_cast<std::uint8_t>((product + (product >> 8)) >> 8);
     }
   }
 }

@@ -32,6 +32,7 @@ struct JpegSession {
   bool dataRanOut;   // the file ended before libjpeg stopped reading
   bool multipleScans;
   bool outOfMemory;
+  bool overMemoryCap;
   bool unusableLibrary;
   char message[JMSG_LENGTH_MAX];
 };
@@ -42,6 +43,7 @@ JpegSession& SessionOf(j_common_ptr common) { return *static_cast<JpegSession*>(
   JpegSession& session = SessionOf(common);
   const int code = common->err->msg_code;
   session.outOfMemory = code == JERR_OUT_OF_MEMORY;
+  session.overMemoryCap = code == JERR_NO_BACKING_STORE;
   session.unusableLibrary = code == JERR_BAD_LIB_VERSION || code == JERR_BAD_STRUCT_SIZE;
   (*common->err->format_message)(common, session.message);
   std::longjmp(session.escape, 1);
@@ -166,6 +168,7 @@ struct JpegSessionOwner {
 
 ReadResult Failure(const JpegSession& s, const char* what) {
   if (s.outOfMemory) throw std::bad_alloc();
+  if (s.overMemoryCap) return CannotOpen("JPEG too large: decoding it needs more than 1 GiB");
   if (s.unusableLibrary) return {ReadStatus::kDecoderUnavailable, {}, std::string("JPEG library: ") + s.message};
   return CannotOpen(std::string(what) + ": " + s.message);
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include <png.h>
 
@@ -76,6 +77,17 @@ bool ReadRows(PngSession& s, png_bytep pixels, std::size_t stride, png_uint_32 h
   return true;
 }
 
+// A non-interlaced picture with alpha, row by row through one RGBA row, so
+// that no full-size RGBA copy is ever held.
+bool ReadRowsOverBlack(PngSession& s, png_bytep rgb, png_uint_32 width, png_uint_32 height, png_bytep rgbaRow) {
+  if (setjmp(png_jmpbuf(s.png))) return false;
+  for (png_uint_32 y = 0; y < height; ++y) {
+    png_read_row(s.png, rgbaRow, nullptr);
+    CompositeOverBlack(rgbaRow, width, rgb + std::size_t{y} * width * 3);
+  }
+  return true;
+}
+
 struct PngSessionOwner {
   PngSession session{};
   ~PngSessionOwner() { png_destroy_read_struct(&session.png, &session.info, nullptr); }
@@ -126,6 +138,14 @@ ReadResult DecodePng(ByteView file) {
   image.width = static_cast<int>(width);
   image.height = static_cast<int>(height);
   const std::size_t pixelCount = std::size_t{width} * height;
+  if (channels == 4 && passes == 1) {
+    image.pixels.resize(pixelCount * 3);
+    std::vector<png_byte> rgbaRow(std::size_t{width} * 4);
+    if (!ReadRowsOverBlack(s, image.pixels.data(), width, height, rgbaRow.data())) return Failure(s, "damaged PNG");
+    return {ReadStatus::kOk, std::move(image), {}};
+  }
+  // Interlaced passes fill in every row several times: the whole picture is
+  // read first, and composited in place when it has alpha.
   image.pixels.resize(pixelCount * static_cast<std::size_t>(channels));
   if (!ReadRows(s, image.pixels.data(), std::size_t{width} * static_cast<std::size_t>(channels), height, passes)) {
     return Failure(s, "damaged PNG");

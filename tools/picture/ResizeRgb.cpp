@@ -12,6 +12,15 @@
 
 #include "tools/picture/PictureInput.h"
 
+// The two passes are plain loops that the compiler vectorises (this file is
+// built with -O3); on x86-64 they are also built for AVX2 and picked at run
+// time. Integer arithmetic: every variant gives the same pixels.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define BOOTLUME_VECTOR_CLONES [[gnu::target_clones("avx2", "default")]]
+#else
+#define BOOTLUME_VECTOR_CLONES
+#endif
+
 namespace bootlume::picture {
 namespace {
 
@@ -88,17 +97,18 @@ Kernel MakeKernel(int source, int target) {
 }
 
 // Source rows (8-bit) to `kernel`'s output rows, 16-bit with kIntermediateBits.
-std::vector<std::int16_t> ResampleColumns(const RgbImage& source, const Kernel& kernel, int height) {
+BOOTLUME_VECTOR_CLONES std::vector<std::int16_t> ResampleColumns(const RgbImage& source, const Kernel& kernel, int height) {
   const std::size_t rowLength = static_cast<std::size_t>(source.width) * 3;
   std::vector<std::int16_t> rows(rowLength * static_cast<std::size_t>(height));
   std::vector<std::int32_t> sum(rowLength);
   for (int y = 0; y < height; ++y) {
     std::fill(sum.begin(), sum.end(), 1 << (kVerticalShift - 1));
     for (int t = 0; t < kernel.taps; ++t) {
-      const std::int32_t weight = kernel.weights[static_cast<std::size_t>(y * kernel.taps + t)];
+      const std::int16_t weight = kernel.weights[static_cast<std::size_t>(y * kernel.taps + t)];
       if (weight == 0) continue;
       const std::uint8_t* in = &source.pixels[static_cast<std::size_t>(kernel.first[static_cast<std::size_t>(y)] + t) * rowLength];
-      for (std::size_t i = 0; i < rowLength; ++i) sum[i] += in[i] * weight;
+      // 16 x 16 -> 32-bit products: the form vector units multiply best.
+      for (std::size_t i = 0; i < rowLength; ++i) sum[i] += static_cast<std::int16_t>(in[i]) * weight;
     }
     std::int16_t* out = &rows[static_cast<std::size_t>(y) * rowLength];
     for (std::size_t i = 0; i < rowLength; ++i) out[i] = static_cast<std::int16_t>(sum[i] >> kVerticalShift);
@@ -107,7 +117,7 @@ std::vector<std::int16_t> ResampleColumns(const RgbImage& source, const Kernel& 
 }
 
 // 16-bit rows of `sourceWidth` pixels to 8-bit rows of `kernel`'s width.
-void ResampleRows(const std::vector<std::int16_t>& rows, int sourceWidth, const Kernel& kernel, RgbImage& target) {
+BOOTLUME_VECTOR_CLONES void ResampleRows(const std::vector<std::int16_t>& rows, int sourceWidth, const Kernel& kernel, RgbImage& target) {
   const std::size_t inLength = static_cast<std::size_t>(sourceWidth) * 3;
   const std::size_t outLength = static_cast<std::size_t>(target.width) * 3;
   for (int y = 0; y < target.height; ++y) {
