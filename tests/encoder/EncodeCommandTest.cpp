@@ -342,7 +342,7 @@ TEST(Program, FailsCleanlyAndLeavesTheOutputAlone) {
 TEST(Program, ReportsMemoryThatRunsOut) {
   if (!HaveTools()) GTEST_SKIP() << "needs ImageMagick";
   TempDirectory dir;
-  ASSERT_EQ(test::RunShell("convert -size 4000x4000 gradient:red-blue '" + (dir / "big.png") + "'"), 0);
+  ASSERT_EQ(test::RunShell("convert -size 4000x4000 xc:red '" + (dir / "big.png") + "'"), 0);
   const std::string limit = "ulimit -v 30000; ";
   if (test::RunShell(limit + "'" + Program() + "' -h >/dev/null") != 255) GTEST_SKIP() << "the program does not start within the limit";
   const std::string command = limit + "'" + Program() + "' -f '" + (dir / "big.png") + "' -o '" + (dir / "out.m2v") + "' 2>'" +
