@@ -710,7 +710,14 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
     lowLambda = LambdaOf(firstCode);
     highLambda = LambdaOf(lastCode);
     if (!consider(Evaluate(format, lowLambda, firstCode, lastCode))) break;
-    if (firstCode == 1 || move == 4) return best;  // the best stream, or as good as it gets here
+    if (firstCode == 1) {
+      // Even the finest quantiser fits: lambdas below its own keep more of
+      // the coefficients, down to plain rounding, the best stream there is.
+      highLambda = lowLambda;
+      lowLambda /= 4096;
+      break;
+    }
+    if (move == 4) return best;
     fitting -= 2;
   }
   // Beyond the coarsest quantiser only dropping coefficients saves bits.
