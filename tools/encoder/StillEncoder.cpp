@@ -1,3 +1,19 @@
+// How a still is encoded:
+//  1. Every block is transformed once (luminance as frame and as field
+//     blocks); DC and AC are then handled apart.
+//  2. Cost model: per macroblock and quantiser, the trellis gives each
+//     block's AC bits and distortion (cached per quantiser); DC levels follow
+//     a Viterbi search along each prediction chain. Distortion is squared
+//     error weighted by how much each component weighs in R'G'B'.
+//  3. Search: sampled estimates locate the uniform quantiser that fits for
+//     each intra VLC table and pick the table; a bisection on the Lagrangian
+//     lambda then lets every macroblock choose among neighbouring quantisers
+//     (a Viterbi search per row, quantiser changes paying their bits); a
+//     second pass re-runs the trellis with the lambda found; a last fill
+//     takes over macroblock choices of the plan just above the limit.
+//  4. The plan is written exactly as counted, with a decoder's
+//     reconstruction alongside; a final check falls back to the smallest
+//     stream should the count ever be wrong.
 #include "tools/encoder/StillEncoder.h"
 
 #include <algorithm>
@@ -13,6 +29,7 @@
 #include "tools/encoder/CodingTables.h"
 #include "tools/encoder/Dct.h"
 #include "tools/encoder/IntraQuantiser.h"
+#include "tools/encoder/ParallelFor.h"
 
 namespace bootlume::encoder {
 
@@ -89,35 +106,6 @@ std::uint8_t* LumaOrigin(picture::Planes420& planes, int mbx, int mby, int block
   const int x = mbx * 16 + (block & 1) * 8;
   const int y = mby * 16 + (field ? (block >> 1) : (block >> 1) * 8);
   return planes.y.data() + static_cast<std::ptrdiff_t>(y) * planes.width + x;
-}
-
-// Runs work(first, last) over 0..count split among the cores. An exception
-// of any part (running out of memory) is rethrown here once all are done.
-template <typename Work>
-void ParallelFor(std::size_t count, const Work& work) {
-  const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
-  std::vector<std::exception_ptr> failures(threads);
-  auto guarded = [&](std::size_t part, std::size_t first, std::size_t last) {
-    try {
-      work(first, last);
-    } catch (...) {
-      failures[part] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> helpers;
-  for (std::size_t t = 1; t < threads; ++t) {
-    const std::size_t first = count * t / threads, last = count * (t + 1) / threads;
-    try {
-      helpers.emplace_back(guarded, t, first, last);
-    } catch (const std::system_error&) {  // no thread to be had: do it here
-      guarded(t, first, last);
-    }
-  }
-  guarded(0, 0, count / threads);
-  for (std::thread& helper : helpers) helper.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
 }
 
 class Encoder {
