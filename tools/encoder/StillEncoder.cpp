@@ -816,11 +816,13 @@ EncodeResult Encoder::Write(const Plan& plan) {
   result.coding = coding_;
   result.fieldDctMacroblocks = fieldCount_;
   picture::Planes420& picture = result.reconstruction;
-  picture.width = frame_.width;
-  picture.height = frame_.height;
-  picture.y.assign(frame_.y.size(), 0);
-  picture.cb.assign(frame_.cb.size(), 0);
-  picture.cr.assign(frame_.cr.size(), 0);
+  if (tuning_.reconstruct) {
+    picture.width = frame_.width;
+    picture.height = frame_.height;
+    picture.y.assign(frame_.y.size(), 0);
+    picture.cb.assign(frame_.cb.size(), 0);
+    picture.cr.assign(frame_.cr.size(), 0);
+  }
 
   const AcTable& table = IntraAcTable(plan.format);
   const int multiplier = DcMultiplier(plan.precision);
@@ -886,6 +888,7 @@ EncodeResult Encoder::Write(const Plan& plan) {
         }
         out.Put(table.endOfBlock.bits, table.endOfBlock.length);
 
+        if (!tuning_.reconstruct) continue;
         // Mismatch control, as every decoder applies it.
         std::int32_t sum = 0;
         for (std::int32_t value : dequantised) sum += value;
