@@ -202,12 +202,13 @@ void Encoder::Transform() {
       Macroblock& mb = macroblocks_[m];
       const std::uint8_t* luma = frame_.y.data() + static_cast<std::ptrdiff_t>(mby) * 16 * width + mbx * 16;
       mb.field = tuning_.dct == EncoderTuning::Dct::kField;
+      const bool mayPay = choose && FieldMayPay(m);  // else the field blocks are never looked at
       for (std::size_t b = 0; b < 4; ++b) {
         const std::uint8_t* column = luma + (b & 1) * 8;
         const std::ptrdiff_t frameRow = static_cast<std::ptrdiff_t>(b >> 1) * 8 * width;
         const std::ptrdiff_t fieldRow = static_cast<std::ptrdiff_t>(b >> 1) * width;
         ForwardDct(column + (mb.field ? fieldRow : frameRow), mb.field ? 2 * width : width, mb.blocks[b]);
-        if (choose) ForwardDct(column + fieldRow, 2 * width, otherLuma_[m][b]);
+        if (mayPay) ForwardDct(column + fieldRow, 2 * width, otherLuma_[m][b]);
       }
       const std::ptrdiff_t chromaOffset = static_cast<std::ptrdiff_t>(mby) * 8 * chromaWidth + mbx * 8;
       ForwardDct(frame_.cb.data() + chromaOffset, chromaWidth, mb.blocks[4]);
