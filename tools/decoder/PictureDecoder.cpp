@@ -1,0 +1,126 @@
+#include "tools/decoder/PictureDecoder.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavutil/error.h>
+}
+
+namespace bootlume::decoder {
+namespace {
+
+// Refuses a frame buffer beyond the supported picture size: a later sequence
+// header could declare a larger size than the one checked beforehand.
+int BoundedGetBuffer(AVCodecContext* context, AVFrame* frame, int flags) {
+  if (frame->width > kMaxPictureWidth || frame->height > kMaxPictureHeight) return AVERROR(EINVAL);
+  return avcodec_default_get_buffer2(context, frame, flags);
+}
+
+// The decoder and parser want readable zero bytes past the end of their input.
+std::vector<std::uint8_t> PaddedCopy(StreamBytes bytes) {
+  std::vector<std::uint8_t> copy(bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+  std::memcpy(copy.data(), bytes.data(), bytes.size());
+  return copy;
+}
+
+class FirstPictureDecoder {
+ public:
+  explicit FirstPictureDecoder(bool mpeg2) { result_.mpeg2 = mpeg2; }
+
+  DecodedPicture Run(StreamBytes stream) {
+    const AVCodecID id = result_.mpeg2 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO;
+    const AVCodec* codec = avcodec_find_decoder(id);
+    if (codec == nullptr) return Fail("this libavcodec has no MPEG-1/2 video decoder");
+    context_.reset(avcodec_alloc_context3(codec));
+    parser_.reset(av_parser_init(id));
+    packet_.reset(av_packet_alloc());
+    frame_.reset(av_frame_alloc());
+    if (!context_ || !parser_ || !packet_ || !frame_) return Fail("out of memory");
+    // One thread: a single still gains little from more, and memory stays small.
+    context_->thread_count = 1;
+    context_->thread_type = 0;
+    context_->max_pixels = static_cast<std::int64_t>(kMaxPictureWidth) * kMaxPictureHeight;
+    context_->get_buffer2 = BoundedGetBuffer;
+    if (avcodec_open2(context_.get(), codec, nullptr) < 0) return Fail("the MPEG video decoder could not start");
+
+    const std::vector<std::uint8_t> padded = PaddedCopy(stream);
+    const std::uint8_t* next = padded.data();
+    std::size_t left = stream.size();
+    // Cut the stream into coded pictures and decode them until one comes out.
+    for (;;) {
+      const bool flushing = left == 0;
+      const int chunk = static_cast<int>(std::min<std::size_t>(left, INT_MAX / 2));
+      std::uint8_t* picture = nullptr;
+      int pictureSize = 0;
+      const int used = av_parser_parse2(parser_.get(), context_.get(), &picture, &pictureSize,
+                                        flushing ? nullptr : next, flushing ? 0 : chunk, AV_NOPTS_VALUE,
+                                        AV_NOPTS_VALUE, 0);
+      if (used < 0) break;
+      next += used;
+      left -= static_cast<std::size_t>(used);
+      if (pictureSize > 0) {
+        if (++codedPictures_ > kMaxCodedPictures) {
+          return Fail("no picture came out of the first " + std::to_string(kMaxCodedPictures) + " coded pictures");
+        }
+        if (Send(picture, pictureSize)) return Finish();
+      }
+      if (flushing) break;
+    }
+    // The last picture of a stream leaves the decoder only when it is drained.
+    if (Send(nullptr, 0)) return Finish();
+    return Fail("no decodable picture");
+  }
+
+ private:
+  // Feeds one coded picture (or the drain request); true once a picture came out.
+  bool Send(const std::uint8_t* data, int size) {
+    packet_->data = const_cast<std::uint8_t*>(data);
+    packet_->size = size;
+    const int sent = avcodec_send_packet(context_.get(), data == nullptr ? nullptr : packet_.get());
+    av_packet_unref(packet_.get());
+    if (sent < 0 && sent != AVERROR(EAGAIN)) {
+      lastError_ = sent;
+      if (sent == AVERROR_EOF) return false;
+    }
+    const int received = avcodec_receive_frame(context_.get(), frame_.get());
+    if (received == 0) return true;
+    if (received != AVERROR(EAGAIN) && received != AVERROR_EOF) lastError_ = received;
+    return false;
+  }
+
+  DecodedPicture Finish() {
+    result_.concealed = frame_->decode_error_flags != 0 || (frame_->flags & AV_FRAME_FLAG_CORRUPT) != 0;
+    result_.frame = std::move(frame_);
+    return std::move(result_);
+  }
+
+  DecodedPicture Fail(std::string why) {
+    if (lastError_ < 0) {
+      char text[AV_ERROR_MAX_STRING_SIZE] = {};
+      av_strerror(lastError_, text, sizeof text);
+      why += std::string(" (") + text + ")";
+    }
+    result_.failure = std::move(why);
+    return std::move(result_);
+  }
+
+  DecodedPicture result_;
+  CodecContextPtr context_;
+  ParserPtr parser_;
+  PacketPtr packet_;
+  FramePtr frame_;
+  int codedPictures_ = 0;
+  int lastError_ = 0;
+};
+
+}  // namespace
+
+DecodedPicture DecodeFirstPicture(StreamBytes stream, const StreamSurvey& survey) {
+  const std::size_t start = survey.sequenceHeader.value_or(0);
+  return FirstPictureDecoder(survey.mpeg2).Run(stream.subspan(start));
+}
+
+}  // namespace bootlume::decoder

@@ -1,0 +1,28 @@
+// Decodes the first complete picture of an MPEG-1/2 video elementary stream
+// held in memory with libavcodec: both fields of a field-coded frame, and
+// nothing after the first picture that comes out.
+#pragma once
+
+#include <string>
+
+#include "tools/decoder/LibavHandles.h"
+#include "tools/decoder/StreamSurvey.h"
+
+namespace bootlume::decoder {
+
+// At most this many coded pictures (fields count singly) are fed to the
+// decoder while it has not delivered a picture.
+inline constexpr int kMaxCodedPictures = 16;
+
+struct DecodedPicture {
+  FramePtr frame;          // planar Y'CbCr at the stream's size; empty on failure
+  bool mpeg2 = false;
+  bool concealed = false;  // the decoder filled in damaged parts
+  std::string failure;     // why there is no picture
+};
+
+// `survey` is SurveyStream(stream); its sequence header must be present and
+// its size supported.
+DecodedPicture DecodeFirstPicture(StreamBytes stream, const StreamSurvey& survey);
+
+}  // namespace bootlume::decoder
