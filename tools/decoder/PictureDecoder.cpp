@@ -1,7 +1,6 @@
 #include "tools/decoder/PictureDecoder.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -19,12 +18,12 @@ int BoundedGetBuffer(AVCodecContext* context, AVFrame* frame, int flags) {
   return avcodec_default_get_buffer2(context, frame, flags);
 }
 
-// The decoder and parser want readable zero bytes past the end of their input.
-std::vector<std::uint8_t> PaddedCopy(StreamBytes bytes) {
-  std::vector<std::uint8_t> copy(bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-  std::memcpy(copy.data(), bytes.data(), bytes.size());
-  return copy;
-}
+// The stream goes to the parser in pieces of this size. The parser and the
+// decoder may read a little past the end of their input, so the last piece
+// is copied into a buffer with zeroed padding; the earlier pieces are
+// followed by more of the stream.
+constexpr std::size_t kParserPiece = 64 * 1024;
+constexpr std::size_t kPadding = AV_INPUT_BUFFER_PADDING_SIZE;
 
 class FirstPictureDecoder {
  public:
@@ -46,26 +45,41 @@ class FirstPictureDecoder {
     context_->get_buffer2 = BoundedGetBuffer;
     if (avcodec_open2(context_.get(), codec, nullptr) < 0) return Fail("the MPEG video decoder could not start");
 
-    const std::vector<std::uint8_t> padded = PaddedCopy(stream);
-    const std::uint8_t* next = padded.data();
+    std::vector<std::uint8_t> lastPiece;
+    const std::uint8_t* next = stream.data();
     std::size_t left = stream.size();
+    std::size_t unfinished = 0;  // bytes fed since the parser last delivered a picture
     // Cut the stream into coded pictures and decode them until one comes out.
     for (;;) {
       const bool flushing = left == 0;
-      const int chunk = static_cast<int>(std::min<std::size_t>(left, INT_MAX / 2));
+      std::size_t piece = std::min(left, kParserPiece);
+      const std::uint8_t* data = next;
+      if (!flushing && left <= kParserPiece + kPadding) {
+        piece = left;
+        lastPiece.assign(next, next + left);
+        lastPiece.resize(left + kPadding, 0);
+        data = lastPiece.data();
+      }
       std::uint8_t* picture = nullptr;
       int pictureSize = 0;
       const int used = av_parser_parse2(parser_.get(), context_.get(), &picture, &pictureSize,
-                                        flushing ? nullptr : next, flushing ? 0 : chunk, AV_NOPTS_VALUE,
+                                        flushing ? nullptr : data, static_cast<int>(piece), AV_NOPTS_VALUE,
                                         AV_NOPTS_VALUE, 0);
       if (used < 0) break;
       next += used;
       left -= static_cast<std::size_t>(used);
+      unfinished += static_cast<std::size_t>(used);
       if (pictureSize > 0) {
+        unfinished = 0;
+        if (static_cast<std::size_t>(pictureSize) > kMaxCodedPictureBytes) {
+          return Fail("a coded picture is larger than " + std::to_string(kMaxCodedPictureBytes >> 20) + " MiB");
+        }
         if (++codedPictures_ > kMaxCodedPictures) {
           return Fail("no picture came out of the first " + std::to_string(kMaxCodedPictures) + " coded pictures");
         }
         if (Send(picture, pictureSize)) return Finish();
+      } else if (unfinished > kMaxCodedPictureBytes) {
+        return Fail("a coded picture is larger than " + std::to_string(kMaxCodedPictureBytes >> 20) + " MiB");
       }
       if (flushing) break;
     }

@@ -14,6 +14,11 @@ namespace bootlume::decoder {
 // decoder while it has not delivered a picture.
 inline constexpr int kMaxCodedPictures = 16;
 
+// A coded picture larger than this is refused: MPEG-2's largest VBV buffer
+// (4:2:2 profile, High level) holds under 6 MiB, and a longer run of slices
+// would only be work for a hostile stream.
+inline constexpr std::size_t kMaxCodedPictureBytes = 8u << 20;
+
 struct DecodedPicture {
   FramePtr frame;          // planar Y'CbCr at the stream's size; empty on failure
   bool mpeg2 = false;
