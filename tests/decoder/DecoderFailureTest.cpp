@@ -44,6 +44,13 @@ GoodStream MakeGoodStream(const TempDirectory& scratch) {
   return good;
 }
 
+std::size_t FindPicture(const ByteBuffer& bytes) {
+  for (auto at = FindStartCode(bytes, 0); at; at = FindStartCode(bytes, *at + 3)) {
+    if (bytes[static_cast<std::int32_t>(*at + 3)] == 0x00) return *at;
+  }
+  return 0;
+}
+
 ByteBuffer Prefix(const ByteBuffer& bytes, std::size_t length) {
   return ByteBuffer(ByteView(bytes).first(std::min<std::size_t>(length, static_cast<std::size_t>(bytes.size()))));
 }
@@ -100,7 +107,27 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"Empty", [](const GoodStream&) { return ByteBuffer(); }, "empty"},
         BadInput{"Garbage", [](const GoodStream&) { return Garbage(100000); }, "sequence header"},
         BadInput{"CutInsideFirstSlice", [](const GoodStream& g) { return Prefix(g.bytes, g.slices[0] + 40); },
-                 "first slice"},
+                 "no part of the first picture"},
+        BadInput{"OnlyBidirectionalPicturesWithoutReferences",
+                 [](const GoodStream& g) {
+                   // The still's picture re-labelled as a B picture, twenty times over.
+                   const std::size_t picture = FindPicture(g.bytes);
+                   ByteBuffer coded(ByteView(g.bytes).subspan(picture));
+                   coded.data()[5] = static_cast<Byte>((coded[5] & ~0x38) | (3 << 3));
+                   ByteBuffer stream = Prefix(g.bytes, picture);
+                   for (int i = 0; i < 20; ++i) stream.Append(coded);
+                   return stream;
+                 },
+                 "no part of the first picture"},
+        BadInput{"CodedPictureAbove8MiB",
+                 [](const GoodStream& g) {
+                   // The first slice repeated until the picture is longer than any real one.
+                   ByteBuffer stream = Prefix(g.bytes, g.slices[1]);
+                   const ByteView slice = ByteView(g.bytes).subspan(g.slices[0], g.slices[1] - g.slices[0]);
+                   while (stream.size() <= (9 << 20)) stream.Append(slice);
+                   return stream;
+                 },
+                 "larger than 8 MiB"},
         BadInput{"HeadersWithoutSlices", [](const GoodStream& g) { return Prefix(g.bytes, g.slices[0]); },
                  "no decodable picture"},
         BadInput{"HeaderOnly", [](const GoodStream& g) { return Prefix(g.bytes, 12); }, "no picture"},

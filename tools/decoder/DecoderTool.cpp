@@ -90,11 +90,6 @@ int Convert(const DecoderRequest& request, const Messages& messages) {
     messages.Error(input + ": " + decoded.failure);
     return kFailure;
   }
-  // Concealment alone, with not one slice received whole, is no picture.
-  if (decoded.concealed && !survey.hasWholeSlice) {
-    messages.Error(input + ": the first picture ends before its first slice is complete");
-    return kFailure;
-  }
   if (decoded.concealed) messages.Warning(input + ": the first picture is damaged; the decoder filled in the gaps");
 
   const AVFrame& frame = *decoded.frame;

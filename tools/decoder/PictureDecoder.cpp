@@ -1,11 +1,13 @@
 #include "tools/decoder/PictureDecoder.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstring>
 #include <vector>
 
 extern "C" {
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 }
 
 namespace bootlume::decoder {
@@ -25,9 +27,50 @@ int BoundedGetBuffer(AVCodecContext* context, AVFrame* frame, int flags) {
 constexpr std::size_t kParserPiece = 64 * 1024;
 constexpr std::size_t kPadding = AV_INPUT_BUFFER_PADDING_SIZE;
 
+// libavcodec tells how much of a picture it had to conceal only in its log:
+// "concealing %d DC, %d AC, %d MV errors in %c frame", counting macroblocks.
+// While one decoder runs, this catches the first such report (the one of the
+// first picture, which is the picture that comes out) and passes every
+// message on to libav's own output, which the log level filters.
+class ConcealmentReport {
+ public:
+  ConcealmentReport() {
+    active_ = this;
+    av_log_set_callback(Catch);
+  }
+  ~ConcealmentReport() {
+    av_log_set_callback(av_log_default_callback);
+    active_ = nullptr;
+  }
+  ConcealmentReport(const ConcealmentReport&) = delete;
+  ConcealmentReport& operator=(const ConcealmentReport&) = delete;
+
+  // Macroblocks concealed in the first reported picture; -1 when none was reported.
+  int Concealed() const { return concealed_; }
+
+ private:
+  static void Catch(void* source, int level, const char* format, va_list arguments) {
+    static constexpr char kReport[] = "concealing %d DC, %d AC, %d MV errors";
+    if (active_ != nullptr && active_->concealed_ < 0 && format != nullptr &&
+        std::strncmp(format, kReport, sizeof kReport - 1) == 0) {
+      va_list copy;
+      va_copy(copy, arguments);
+      const int dc = va_arg(copy, int);
+      const int ac = va_arg(copy, int);
+      const int mv = va_arg(copy, int);
+      va_end(copy);
+      active_->concealed_ = std::max({dc, ac, mv});
+    }
+    av_log_default_callback(source, level, format, arguments);
+  }
+
+  static inline ConcealmentReport* active_ = nullptr;
+  int concealed_ = -1;
+};
+
 class FirstPictureDecoder {
  public:
-  explicit FirstPictureDecoder(bool mpeg2) { result_.mpeg2 = mpeg2; }
+  FirstPictureDecoder(bool mpeg2, bool hasWholeSlice) : hasWholeSlice_(hasWholeSlice) { result_.mpeg2 = mpeg2; }
 
   DecodedPicture Run(StreamBytes stream) {
     const AVCodecID id = result_.mpeg2 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO;
@@ -105,8 +148,17 @@ class FirstPictureDecoder {
     return false;
   }
 
+  // Takes the picture that came out, unless the decoder had to make up
+  // nearly all of it: fewer good macroblocks than one row holds is no picture.
   DecodedPicture Finish() {
     result_.concealed = frame_->decode_error_flags != 0 || (frame_->flags & AV_FRAME_FLAG_CORRUPT) != 0;
+    if (result_.concealed) {
+      const int columns = (frame_->width + 15) / 16;
+      const int macroblocks = columns * ((frame_->height + 15) / 16);
+      const int concealed = report_.Concealed();
+      const bool nothingDecoded = concealed >= 0 ? macroblocks - concealed < columns : !hasWholeSlice_;
+      if (nothingDecoded) return Fail("no part of the first picture could be decoded");
+    }
     result_.frame = std::move(frame_);
     return std::move(result_);
   }
@@ -121,6 +173,8 @@ class FirstPictureDecoder {
     return std::move(result_);
   }
 
+  const bool hasWholeSlice_;
+  ConcealmentReport report_;
   DecodedPicture result_;
   CodecContextPtr context_;
   ParserPtr parser_;
@@ -134,7 +188,7 @@ class FirstPictureDecoder {
 
 DecodedPicture DecodeFirstPicture(StreamBytes stream, const StreamSurvey& survey) {
   const std::size_t start = survey.sequenceHeader.value_or(0);
-  return FirstPictureDecoder(survey.mpeg2).Run(stream.subspan(start));
+  return FirstPictureDecoder(survey.mpeg2, survey.hasWholeSlice).Run(stream.subspan(start));
 }
 
 }  // namespace bootlume::decoder

@@ -1,6 +1,8 @@
 // Decodes the first complete picture of an MPEG-1/2 video elementary stream
 // held in memory with libavcodec: both fields of a field-coded frame, and
-// nothing after the first picture that comes out.
+// nothing after the first picture that comes out. A damaged picture is
+// delivered with its gaps concealed, unless not even one macroblock row of
+// it could be decoded.
 #pragma once
 
 #include <string>
@@ -22,12 +24,12 @@ inline constexpr std::size_t kMaxCodedPictureBytes = 8u << 20;
 struct DecodedPicture {
   FramePtr frame;          // planar Y'CbCr at the stream's size; empty on failure
   bool mpeg2 = false;
-  bool concealed = false;  // the decoder filled in damaged parts
+  bool concealed = false;  // the decoder filled in damaged parts (some of it decoded)
   std::string failure;     // why there is no picture
 };
 
 // `survey` is SurveyStream(stream); its sequence header must be present and
-// its size supported.
+// its size supported. Not reentrant: libav's log callback is borrowed meanwhile.
 DecodedPicture DecodeFirstPicture(StreamBytes stream, const StreamSurvey& survey);
 
 }  // namespace bootlume::decoder
