@@ -43,6 +43,8 @@ struct Accepted {
   bool warned;
 };
 
+void PrintTo(const Accepted& accepted, std::ostream* out) { *out << accepted.line; }
+
 class AcceptedLine : public testing::TestWithParam<Accepted> {};
 
 TEST_P(AcceptedLine, Parses) {
@@ -72,6 +74,8 @@ struct Refused {
   const char* line;
   const char* message;
 };
+
+void PrintTo(const Refused& refused, std::ostream* out) { *out << refused.line; }
 
 class RefusedLine : public testing::TestWithParam<Refused> {};
 

@@ -80,6 +80,8 @@ struct BadInput {
   const char* messagePart;
 };
 
+void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
+
 class BadStream : public testing::TestWithParam<BadInput> {};
 
 TEST_P(BadStream, FailsAndLeavesTheEarlierPicture) {

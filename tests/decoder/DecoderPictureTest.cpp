@@ -71,6 +71,8 @@ const std::string kIntraMatrix = [] {
   return values;
 }();
 
+void PrintTo(const StreamCase& variant, std::ostream* out) { *out << variant.name; }
+
 class StreamVariant : public testing::TestWithParam<StreamCase> {};
 
 TEST_P(StreamVariant, SystemLineGivesFfmpegsPictureAt720x480) {
