@@ -30,33 +30,33 @@ enum class OptionKind {
   kFrames,
 };
 
-struct OptionSpec {
+struct KnownOption {
   std::string_view name;
   OptionKind kind;
   bool takesValue;
 };
 
 constexpr std::array kOptions{
-    OptionSpec{"h", OptionKind::kHelp, false},          OptionSpec{"?", OptionKind::kHelp, false},
-    OptionSpec{"help", OptionKind::kHelp, false},       OptionSpec{"-help", OptionKind::kHelp, false},
-    OptionSpec{"y", OptionKind::kOverwrite, false},     OptionSpec{"n", OptionKind::kNeverOverwrite, false},
-    OptionSpec{"hide_banner", OptionKind::kHideBanner, false},
-    OptionSpec{"nostdin", OptionKind::kNoStdin, false}, OptionSpec{"loglevel", OptionKind::kLogLevel, true},
-    OptionSpec{"v", OptionKind::kLogLevel, true},       OptionSpec{"i", OptionKind::kInput, true},
-    OptionSpec{"f", OptionKind::kFormat, true},         OptionSpec{"t", OptionKind::kDuration, true},
-    OptionSpec{"s", OptionKind::kSize, true},           OptionSpec{"s:v", OptionKind::kSize, true},
-    OptionSpec{"frames", OptionKind::kFrames, true},    OptionSpec{"frames:v", OptionKind::kFrames, true},
-    OptionSpec{"vframes", OptionKind::kFrames, true},
+    KnownOption{"h", OptionKind::kHelp, false},          KnownOption{"?", OptionKind::kHelp, false},
+    KnownOption{"help", OptionKind::kHelp, false},       KnownOption{"-help", OptionKind::kHelp, false},
+    KnownOption{"y", OptionKind::kOverwrite, false},     KnownOption{"n", OptionKind::kNeverOverwrite, false},
+    KnownOption{"hide_banner", OptionKind::kHideBanner, false},
+    KnownOption{"nostdin", OptionKind::kNoStdin, false}, KnownOption{"loglevel", OptionKind::kLogLevel, true},
+    KnownOption{"v", OptionKind::kLogLevel, true},       KnownOption{"i", OptionKind::kInput, true},
+    KnownOption{"f", OptionKind::kFormat, true},         KnownOption{"t", OptionKind::kDuration, true},
+    KnownOption{"s", OptionKind::kSize, true},           KnownOption{"s:v", OptionKind::kSize, true},
+    KnownOption{"frames", OptionKind::kFrames, true},    KnownOption{"frames:v", OptionKind::kFrames, true},
+    KnownOption{"vframes", OptionKind::kFrames, true},
 };
 
-const OptionSpec* FindOption(std::string_view name) {
-  const auto found = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& o) { return o.name == name; });
+const KnownOption* FindOption(std::string_view name) {
+  const auto found = std::find_if(kOptions.begin(), kOptions.end(), [&](const KnownOption& o) { return o.name == name; });
   return found == kOptions.end() ? nullptr : &*found;
 }
 
 // A per-file option as written, checked when the file it belongs to is known.
 struct FileOption {
-  const OptionSpec* spec;
+  const KnownOption* known;
   std::string name;
   std::string value;
 };
@@ -115,7 +115,7 @@ std::string WrongSideMessage(const FileOption& option, const std::string& path, 
 // Applies the options written before "-i path".
 std::optional<std::string> ApplyInputOptions(const std::vector<FileOption>& options, const std::string& path) {
   for (const FileOption& option : options) {
-    switch (option.spec->kind) {
+    switch (option.known->kind) {
       case OptionKind::kFormat:
         // Only a raw elementary stream is read; FFmpeg's name for it is mpegvideo.
         if (option.value != "mpegvideo") return "Unknown input format: '" + option.value + "'";
@@ -139,7 +139,7 @@ std::optional<std::string> ApplyInputOptions(const std::vector<FileOption>& opti
 std::optional<std::string> ApplyOutputOptions(const std::vector<FileOption>& options, DecoderRequest& request,
                                               bool& formatIsImage2) {
   for (const FileOption& option : options) {
-    switch (option.spec->kind) {
+    switch (option.known->kind) {
       case OptionKind::kFormat:
         if (option.value != "image2") {
           return "Requested output format '" + option.value + "' is not a suitable output format";
@@ -222,14 +222,14 @@ CommandLineResult ParseDecoderCommandLine(std::span<const std::string> arguments
       continue;
     }
     const std::string name = argument.substr(1);
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr) return Failure("Unrecognized option '" + name + "'.");
+    const KnownOption* option = FindOption(name);
+    if (option == nullptr) return Failure("Unrecognized option '" + name + "'.");
     std::string value;
-    if (spec->takesValue) {
+    if (option->takesValue) {
       if (index + 1 >= arguments.size()) return Failure("Missing argument for option '" + name + "'.");
       value = arguments[++index];
     }
-    switch (spec->kind) {
+    switch (option->kind) {
       case OptionKind::kHelp:
         result.action = CommandAction::kShowHelp;
         return result;
@@ -263,15 +263,15 @@ CommandLineResult ParseDecoderCommandLine(std::span<const std::string> arguments
         break;
       case OptionKind::kDuration:
         if (auto error = CheckDuration(name, value)) return Failure(*error);
-        pending.push_back({spec, name, value});
+        pending.push_back({option, name, value});
         break;
       case OptionKind::kFrames:
         if (auto error = CheckFrames(name, value)) return Failure(*error);
-        pending.push_back({spec, name, value});
+        pending.push_back({option, name, value});
         break;
       case OptionKind::kFormat:
       case OptionKind::kSize:
-        pending.push_back({spec, name, value});
+        pending.push_back({option, name, value});
         break;
     }
   }
