@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "tests/decoder/DecoderFixtures.h"
+#include "tools/decoder/StreamSurvey.h"
 
 namespace bootlume::decoder::test {
 namespace {
@@ -179,6 +180,37 @@ TEST(DecoderFields, FieldPicturePairGivesTheWholeFrame) {
   const auto libmpeg2 = Mpeg2decLuma(stream, work, 720, 576);
   if (!libmpeg2) GTEST_SKIP() << "mpeg2dec is not installed";
   EXPECT_GE(LumaPsnr(*ours, *libmpeg2), kMinPsnr);
+}
+
+// A stream that ends after the first field of its frame: the other field is
+// interpolated instead of being left undefined (green stripes in FFmpeg).
+TEST(DecoderFields, LoneFirstFieldIsCompletedByInterpolation) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  TempDirectory work;
+  for (const char* parity : {"top", "bottom"}) {
+    ASSERT_TRUE(RunFfmpeg("-f lavfi -i testsrc2=s=720x576:r=25 -frames:v 1 -vf field=" + std::string(parity) +
+                          " -c:v mpeg2video -q:v 2 -f mpeg2video '" + (work / parity) + ".m2v'"));
+  }
+  const ByteBuffer pair = ComposeFieldPair(ReadFileBytes(work / "top.m2v"), ReadFileBytes(work / "bottom.m2v"));
+  WriteFileBytes(work / "pair.m2v", pair);
+  // Cut before the second picture start code: the top field alone.
+  std::size_t second = 0;
+  int pictures = 0;
+  for (auto at = FindStartCode(pair, 0); at && second == 0; at = FindStartCode(pair, *at + 3)) {
+    if (pair[static_cast<std::int32_t>(*at + 3)] == 0x00 && ++pictures == 2) second = *at;
+  }
+  ASSERT_GT(second, 0u);
+  WriteFileBytes(work / "field.m2v", ByteBuffer(ByteView(pair).first(second)));
+
+  const std::string tool = InstallTool(work);
+  ASSERT_EQ(RunTool(tool, SystemLine(work / "pair.m2v", work / "pair.jpg")).status, 0);
+  const ProcessResult run = RunTool(tool, SystemLine(work / "field.m2v", work / "field.jpg"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("only one field"), std::string::npos);
+  const auto whole = ReadJpeg(work / "pair.jpg");
+  const auto half = ReadJpeg(work / "field.jpg");
+  ASSERT_TRUE(whole && half);
+  EXPECT_GE(LumaPsnr(*half, *whole), 33.0);
 }
 
 }  // namespace

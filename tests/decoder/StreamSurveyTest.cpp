@@ -69,6 +69,29 @@ TEST(SurveyStream, StreamCutInsideTheFirstSlice) {
   EXPECT_FALSE(survey.hasWholeSlice);
 }
 
+// A picture coding extension with the given picture_structure.
+Bytes PictureCodingExtension(int structure) {
+  return {0x00, 0x00, 0x01, 0xB5, 0x8F, 0xFF, static_cast<std::uint8_t>(0xF0 | structure), 0x00, 0x80};
+}
+
+TEST(SurveyStream, FieldPictures) {
+  const Bytes header = SequenceHeader(720, 576) + SequenceExtension(1, 0, 0);
+  const Bytes top = kPicture + PictureCodingExtension(1) + kSlice;
+  const Bytes bottom = kPicture + PictureCodingExtension(2) + kSlice;
+  const Bytes frame = kPicture + PictureCodingExtension(3) + kSlice;
+
+  const StreamSurvey pair = SurveyStream(header + top + bottom + kEndCode);
+  EXPECT_EQ(pair.firstPictureStructure, kTopField);
+  EXPECT_TRUE(pair.hasSecondField);
+
+  const StreamSurvey alone = SurveyStream(header + bottom + kEndCode);
+  EXPECT_EQ(alone.firstPictureStructure, kBottomField);
+  EXPECT_FALSE(alone.hasSecondField);
+
+  EXPECT_FALSE(SurveyStream(header + top + top + kEndCode).hasSecondField);
+  EXPECT_EQ(SurveyStream(header + frame + kEndCode).firstPictureStructure, kFramePicture);
+}
+
 TEST(SurveyStream, NothingToDecode) {
   EXPECT_FALSE(SurveyStream(Bytes{0x00, 0x00, 0x01, 0xB3, 0x16}).sequenceHeader);  // header cut short
   EXPECT_FALSE(SurveyStream(kPicture + kSlice).sequenceHeader);

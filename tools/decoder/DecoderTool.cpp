@@ -91,6 +91,9 @@ int Convert(const DecoderRequest& request, const Messages& messages) {
     return kFailure;
   }
   if (decoded.concealed) messages.Warning(input + ": the first picture is damaged; the decoder filled in the gaps");
+  if (decoded.singleField) {
+    messages.Warning(input + ": the first picture has only one field; the other one is interpolated");
+  }
 
   const AVFrame& frame = *decoded.frame;
   const int width = request.outputWidth > 0 ? request.outputWidth : frame.width;

@@ -1,5 +1,7 @@
 #include "tools/decoder/PictureDecoder.h"
 
+#include "tools/decoder/FieldFill.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
@@ -70,7 +72,7 @@ class ConcealmentReport {
 
 class FirstPictureDecoder {
  public:
-  FirstPictureDecoder(bool mpeg2, bool hasWholeSlice) : hasWholeSlice_(hasWholeSlice) { result_.mpeg2 = mpeg2; }
+  explicit FirstPictureDecoder(const StreamSurvey& survey) : survey_(survey) { result_.mpeg2 = survey.mpeg2; }
 
   DecodedPicture Run(StreamBytes stream) {
     const AVCodecID id = result_.mpeg2 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO;
@@ -156,8 +158,13 @@ class FirstPictureDecoder {
       const int columns = (frame_->width + 15) / 16;
       const int macroblocks = columns * ((frame_->height + 15) / 16);
       const int concealed = report_.Concealed();
-      const bool nothingDecoded = concealed >= 0 ? macroblocks - concealed < columns : !hasWholeSlice_;
+      const bool nothingDecoded = concealed >= 0 ? macroblocks - concealed < columns : !survey_.hasWholeSlice;
       if (nothingDecoded) return Fail("no part of the first picture could be decoded");
+    }
+    // A lone first field leaves the other field's rows undefined in the frame.
+    if (survey_.firstPictureStructure != kFramePicture && !survey_.hasSecondField) {
+      if (!InterpolateMissingField(*frame_, survey_.firstPictureStructure)) return Fail("out of memory");
+      result_.singleField = true;
     }
     result_.frame = std::move(frame_);
     return std::move(result_);
@@ -173,7 +180,7 @@ class FirstPictureDecoder {
     return std::move(result_);
   }
 
-  const bool hasWholeSlice_;
+  const StreamSurvey& survey_;
   ConcealmentReport report_;
   DecodedPicture result_;
   CodecContextPtr context_;
@@ -188,7 +195,7 @@ class FirstPictureDecoder {
 
 DecodedPicture DecodeFirstPicture(StreamBytes stream, const StreamSurvey& survey) {
   const std::size_t start = survey.sequenceHeader.value_or(0);
-  return FirstPictureDecoder(survey.mpeg2, survey.hasWholeSlice).Run(stream.subspan(start));
+  return FirstPictureDecoder(survey).Run(stream.subspan(start));
 }
 
 }  // namespace bootlume::decoder

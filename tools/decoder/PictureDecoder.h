@@ -2,7 +2,8 @@
 // held in memory with libavcodec: both fields of a field-coded frame, and
 // nothing after the first picture that comes out. A damaged picture is
 // delivered with its gaps concealed, unless not even one macroblock row of
-// it could be decoded.
+// it could be decoded; a first field without its second one is completed by
+// interpolation.
 #pragma once
 
 #include <string>
@@ -24,7 +25,8 @@ inline constexpr std::size_t kMaxCodedPictureBytes = 8u << 20;
 struct DecodedPicture {
   FramePtr frame;          // planar Y'CbCr at the stream's size; empty on failure
   bool mpeg2 = false;
-  bool concealed = false;  // the decoder filled in damaged parts (some of it decoded)
+  bool concealed = false;    // the decoder filled in damaged parts (some of it decoded)
+  bool singleField = false;  // only the first field was there; the other one is interpolated
   std::string failure;     // why there is no picture
 };
 

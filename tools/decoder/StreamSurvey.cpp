@@ -10,10 +10,26 @@ constexpr std::uint8_t kLastSliceCode = 0xAF;
 constexpr std::uint8_t kExtensionCode = 0xB5;
 constexpr std::uint8_t kSequenceHeaderCode = 0xB3;
 constexpr std::uint8_t kSequenceExtensionId = 1;
+constexpr std::uint8_t kPictureCodingExtensionId = 8;
 // horizontal_size .. constrained_parameters_flag: the fixed part of a sequence header.
 constexpr std::size_t kSequenceHeaderFixedBytes = 8;
 
 bool IsSlice(std::uint8_t code) { return code >= 0x01 && code <= kLastSliceCode; }
+
+// The picture_structure of the picture whose start code is at `picture`: from
+// its picture coding extension, before its first slice; a frame without one.
+int PictureStructureAt(StreamBytes stream, std::size_t picture) {
+  for (auto code = FindStartCode(stream, picture + 3); code; code = FindStartCode(stream, *code + 3)) {
+    if (*code + 7 > stream.size()) break;
+    const std::uint8_t value = stream[*code + 3];
+    if (value == kExtensionCode && (stream[*code + 4] >> 4) == kPictureCodingExtensionId) {
+      const int structure = stream[*code + 6] & 3;
+      return structure == 0 ? kFramePicture : structure;  // 0 is reserved
+    }
+    if (IsSlice(value) || value == kPictureCode || value == kSequenceHeaderCode) break;
+  }
+  return kFramePicture;
+}
 
 // The code byte after the prefix at `offset`; the prefix must be whole.
 std::optional<std::uint8_t> CodeAt(StreamBytes stream, std::size_t offset) {
@@ -67,7 +83,9 @@ StreamSurvey SurveyStream(StreamBytes stream) {
   }
   if (!code) return survey;
   survey.hasPicture = true;
-  for (code = FindStartCode(stream, *code + 3); code; code = FindStartCode(stream, *code + 3)) {
+  const std::size_t firstPicture = *code;
+  if (survey.mpeg2) survey.firstPictureStructure = PictureStructureAt(stream, firstPicture);
+  for (code = FindStartCode(stream, firstPicture + 3); code; code = FindStartCode(stream, *code + 3)) {
     const auto value = CodeAt(stream, *code);
     if (!value) break;
     if (IsSlice(*value)) {
@@ -75,6 +93,17 @@ StreamSurvey SurveyStream(StreamBytes stream) {
       break;
     }
     if (*value == kPictureCode || *value == kSequenceHeaderCode) break;
+  }
+  // A field picture needs the other field's picture right after it.
+  if (survey.firstPictureStructure != kFramePicture) {
+    for (code = FindStartCode(stream, firstPicture + 3); code; code = FindStartCode(stream, *code + 3)) {
+      const auto value = CodeAt(stream, *code);
+      if (!value || *value == kSequenceHeaderCode) break;
+      if (*value == kPictureCode) {
+        survey.hasSecondField = PictureStructureAt(stream, *code) == kFramePicture - survey.firstPictureStructure;
+        break;
+      }
+    }
   }
   return survey;
 }

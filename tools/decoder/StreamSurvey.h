@@ -16,6 +16,11 @@ using StreamBytes = std::span<const std::uint8_t>;
 inline constexpr int kMaxPictureWidth = 1920;
 inline constexpr int kMaxPictureHeight = 1152;
 
+// picture_structure: a field picture codes one field of an interlaced frame.
+inline constexpr int kTopField = 1;
+inline constexpr int kBottomField = 2;
+inline constexpr int kFramePicture = 3;
+
 struct StreamSurvey {
   std::optional<std::size_t> sequenceHeader;  // offset of the first whole sequence header
   int width = 0;                               // declared size, MPEG-2's size extension included
@@ -24,6 +29,8 @@ struct StreamSurvey {
   int chromaFormat = 1;                        // 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4
   bool hasPicture = false;                     // a picture start code follows the sequence header
   bool hasWholeSlice = false;                  // a slice of the first picture is followed by another start code
+  int firstPictureStructure = kFramePicture;   // the first picture's picture_structure
+  bool hasSecondField = false;                 // a first field picture is followed by one of the other field
 };
 
 // Offset of the next start code prefix 00 00 01 at or after `from`, if any.
