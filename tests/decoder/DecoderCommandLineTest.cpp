@@ -23,8 +23,7 @@ std::vector<std::string> Split(const std::string& line) {
 CommandLineResult Parse(const std::string& line) { return ParseDecoderCommandLine(Split(line)); }
 
 TEST(DecoderCommandLine, TheSystemsLine) {
-  const CommandLineResult result =
-      Parse("-i d:\\temp\\1.mpg -y -f image2 -t 0.001 -s 720x480 d:\\temp\\1.jpg");
+  const CommandLineResult result = Parse("-i d:\\temp\\1.mpg -y -f image2 -t 0.001 -s 720x480 d:\\temp\\1.jpg");
   ASSERT_EQ(result.action, CommandAction::kConvert) << result.error;
   EXPECT_EQ(result.request.inputPath, "d:\\temp\\1.mpg");
   EXPECT_EQ(result.request.outputPath, "d:\\temp\\1.jpg");
@@ -60,15 +59,15 @@ TEST_P(AcceptedLine, Parses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, AcceptedLine,
-    testing::Values(
-        Accepted{"-i in.mpg -y -f image2 -frames:v 1 -s 720x480 out.jpg", 720, 480, true, false},
-        Accepted{"-hide_banner -loglevel error -i in.mpg -vframes 1 out.jpeg", 0, 0, false, false},
-        Accepted{"-f mpegvideo -t 00:00:01 -i in.mpg -t 100ms out.JPG", 0, 0, false, false},
-        Accepted{"-i in.mpg -s ntsc -frames 3 out.jpg", 720, 480, false, false},
-        Accepted{"-i in.mpg -s:v pal -f image2 picture", 720, 576, false, false},  // image2 writes JPEG by default
-        Accepted{"-i in.mpg out.jpg -y", 0, 0, true, false},                    // a global option after the output
-        Accepted{"-i in.mpg out.jpg -s 10x10", 0, 0, false, true},              // trailing per-file option: ignored
-        Accepted{"-nostdin -v 40 -i in.mpg -- out.jpg", 0, 0, false, false}));
+    testing::Values(Accepted{"-i in.mpg -y -f image2 -frames:v 1 -s 720x480 out.jpg", 720, 480, true, false},
+                    Accepted{"-hide_banner -loglevel error -i in.mpg -vframes 1 out.jpeg", 0, 0, false, false},
+                    Accepted{"-f mpegvideo -t 00:00:01 -i in.mpg -t 100ms out.JPG", 0, 0, false, false},
+                    Accepted{"-i in.mpg -s ntsc -frames 3 out.jpg", 720, 480, false, false},
+                    Accepted{"-i in.mpg -s:v pal -f image2 picture", 720, 576, false,
+                             false},                                            // image2 writes JPEG by default
+                    Accepted{"-i in.mpg out.jpg -y", 0, 0, true, false},        // a global option after the output
+                    Accepted{"-i in.mpg out.jpg -s 10x10", 0, 0, false, true},  // trailing per-file option: ignored
+                    Accepted{"-nostdin -v 40 -i in.mpg -- out.jpg", 0, 0, false, false}));
 
 struct Refused {
   const char* line;

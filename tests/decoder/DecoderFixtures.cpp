@@ -114,7 +114,8 @@ std::optional<Pixels> Mpeg2decLuma(const std::string& stream, const TempDirector
   }
   file.get();
   std::vector<std::uint8_t> plane(static_cast<std::size_t>(columns) * rows);
-  if (!file.read(reinterpret_cast<char*>(plane.data()), static_cast<std::streamsize>(plane.size()))) return std::nullopt;
+  if (!file.read(reinterpret_cast<char*>(plane.data()), static_cast<std::streamsize>(plane.size())))
+    return std::nullopt;
   Pixels grey{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {

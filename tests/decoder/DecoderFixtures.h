@@ -45,7 +45,7 @@ std::optional<Pixels> FfmpegJpegReference(const std::string& stream, const std::
 // accurate rounding and full chroma resolution, the chroma siting and matrix
 // given, studio to full range. ffmpeg's own scale filter does it here.
 struct Rendering {
-  int chromaX = 0;    // chroma position in 1/256 luma samples
+  int chromaX = 0;  // chroma position in 1/256 luma samples
   int chromaY = 128;
   std::string matrix = "bt601";
 };

@@ -82,7 +82,8 @@ TEST_P(StreamVariant, SystemLineGivesFfmpegsPictureAt720x480) {
   TempDirectory scratch;
   const std::string stream = scratch / "stream.m2v";
   std::string arguments = variant.codecArguments;
-  if (arguments.find("INTRA_MATRIX") != std::string::npos) arguments.replace(arguments.find("INTRA_MATRIX"), 12, kIntraMatrix);
+  if (arguments.find("INTRA_MATRIX") != std::string::npos)
+    arguments.replace(arguments.find("INTRA_MATRIX"), 12, kIntraMatrix);
   ASSERT_TRUE(MakeTestStream(stream, variant.width, variant.height, arguments));
   if (variant.appendEndCode) {
     ByteBuffer bytes = ReadFileBytes(stream);
@@ -107,11 +108,13 @@ INSTANTIATE_TEST_SUITE_P(
                    kMpeg2Siting},
         StreamCase{"Mpeg2Chroma422", 720, 576, "-c:v mpeg2video -q:v 3 -pix_fmt yuv422p", Rendering{0, 0, "bt601"}},
         StreamCase{"Mpeg2Chroma422Hd", 1920, 1080, "-c:v mpeg2video -q:v 4 -pix_fmt yuv422p", Rendering{0, 0, "bt601"}},
-        StreamCase{"Mpeg2CustomIntraMatrix", 720, 576, "-c:v mpeg2video -q:v 3 -intra_matrix INTRA_MATRIX", kMpeg2Siting},
+        StreamCase{"Mpeg2CustomIntraMatrix", 720, 576, "-c:v mpeg2video -q:v 3 -intra_matrix INTRA_MATRIX",
+                   kMpeg2Siting},
         StreamCase{"Mpeg2AlternateScanNonLinearQuant", 720, 576,
                    "-c:v mpeg2video -q:v 3 -qmax 28 -intra_vlc 1 -alternate_scan 1 -non_linear_quant 1", kMpeg2Siting},
         StreamCase{"Mpeg2DcPrecision10", 720, 576, "-c:v mpeg2video -q:v 3 -dc 10", kMpeg2Siting},
-        StreamCase{"Mpeg2Bt709", 1280, 720, "-c:v mpeg2video -q:v 3 -colorspace bt709 -color_primaries bt709 -color_trc bt709",
+        StreamCase{"Mpeg2Bt709", 1280, 720,
+                   "-c:v mpeg2video -q:v 3 -colorspace bt709 -color_primaries bt709 -color_trc bt709",
                    Rendering{0, 128, "bt709"}, false, false},
         StreamCase{"Mpeg2WithEndCode", 720, 576, "-c:v mpeg2video -q:v 3", kMpeg2Siting, true},
         StreamCase{"Mpeg2GroupOfSixPictures", 720, 576, "-c:v mpeg2video -q:v 3 -frames:v 6 -g 6 -bf 2", kMpeg2Siting}),

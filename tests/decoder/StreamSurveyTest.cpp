@@ -17,16 +17,32 @@ Bytes operator+(Bytes a, const Bytes& b) {
 
 // A sequence header declaring width x height (low 12 bits each), no matrices.
 Bytes SequenceHeader(int width, int height) {
-  return {0x00, 0x00, 0x01, 0xB3, static_cast<std::uint8_t>(width >> 4),
+  return {0x00,
+          0x00,
+          0x01,
+          0xB3,
+          static_cast<std::uint8_t>(width >> 4),
           static_cast<std::uint8_t>(((width & 0x0F) << 4) | ((height >> 8) & 0x0F)),
-          static_cast<std::uint8_t>(height & 0xFF), 0x13, 0xFF, 0xFF, 0xE0, 0x18};
+          static_cast<std::uint8_t>(height & 0xFF),
+          0x13,
+          0xFF,
+          0xFF,
+          0xE0,
+          0x18};
 }
 
 // A sequence extension with the chroma format and the size extension bits.
 Bytes SequenceExtension(int chromaFormat, int widthExtension, int heightExtension) {
-  return {0x00, 0x00, 0x01, 0xB5, 0x14,
+  return {0x00,
+          0x00,
+          0x01,
+          0xB5,
+          0x14,
           static_cast<std::uint8_t>(0x80 | (chromaFormat << 1) | (widthExtension >> 1)),
-          static_cast<std::uint8_t>(((widthExtension & 1) << 7) | (heightExtension << 5) | 0x01), 0x00, 0x01, 0x00};
+          static_cast<std::uint8_t>(((widthExtension & 1) << 7) | (heightExtension << 5) | 0x01),
+          0x00,
+          0x01,
+          0x00};
 }
 
 const Bytes kPicture{0x00, 0x00, 0x01, 0x00, 0x00, 0x0F, 0xFF, 0xF8};

@@ -37,20 +37,29 @@ struct KnownOption {
 };
 
 constexpr std::array kOptions{
-    KnownOption{"h", OptionKind::kHelp, false},          KnownOption{"?", OptionKind::kHelp, false},
-    KnownOption{"help", OptionKind::kHelp, false},       KnownOption{"-help", OptionKind::kHelp, false},
-    KnownOption{"y", OptionKind::kOverwrite, false},     KnownOption{"n", OptionKind::kNeverOverwrite, false},
+    KnownOption{"h", OptionKind::kHelp, false},
+    KnownOption{"?", OptionKind::kHelp, false},
+    KnownOption{"help", OptionKind::kHelp, false},
+    KnownOption{"-help", OptionKind::kHelp, false},
+    KnownOption{"y", OptionKind::kOverwrite, false},
+    KnownOption{"n", OptionKind::kNeverOverwrite, false},
     KnownOption{"hide_banner", OptionKind::kHideBanner, false},
-    KnownOption{"nostdin", OptionKind::kNoStdin, false}, KnownOption{"loglevel", OptionKind::kLogLevel, true},
-    KnownOption{"v", OptionKind::kLogLevel, true},       KnownOption{"i", OptionKind::kInput, true},
-    KnownOption{"f", OptionKind::kFormat, true},         KnownOption{"t", OptionKind::kDuration, true},
-    KnownOption{"s", OptionKind::kSize, true},           KnownOption{"s:v", OptionKind::kSize, true},
-    KnownOption{"frames", OptionKind::kFrames, true},    KnownOption{"frames:v", OptionKind::kFrames, true},
+    KnownOption{"nostdin", OptionKind::kNoStdin, false},
+    KnownOption{"loglevel", OptionKind::kLogLevel, true},
+    KnownOption{"v", OptionKind::kLogLevel, true},
+    KnownOption{"i", OptionKind::kInput, true},
+    KnownOption{"f", OptionKind::kFormat, true},
+    KnownOption{"t", OptionKind::kDuration, true},
+    KnownOption{"s", OptionKind::kSize, true},
+    KnownOption{"s:v", OptionKind::kSize, true},
+    KnownOption{"frames", OptionKind::kFrames, true},
+    KnownOption{"frames:v", OptionKind::kFrames, true},
     KnownOption{"vframes", OptionKind::kFrames, true},
 };
 
 const KnownOption* FindOption(std::string_view name) {
-  const auto found = std::find_if(kOptions.begin(), kOptions.end(), [&](const KnownOption& o) { return o.name == name; });
+  const auto found =
+      std::find_if(kOptions.begin(), kOptions.end(), [&](const KnownOption& o) { return o.name == name; });
   return found == kOptions.end() ? nullptr : &*found;
 }
 
@@ -76,8 +85,15 @@ std::string ExtensionOf(std::string_view path) {
 
 std::optional<int> ParseLogLevel(std::string_view value) {
   static constexpr std::array<std::pair<std::string_view, int>, 9> kLevels{{
-      {"quiet", kLogQuiet}, {"panic", 0}, {"fatal", 8}, {"error", kLogError}, {"warning", kLogWarning},
-      {"info", kLogInfo}, {"verbose", kLogVerbose}, {"debug", 48}, {"trace", 56},
+      {"quiet", kLogQuiet},
+      {"panic", 0},
+      {"fatal", 8},
+      {"error", kLogError},
+      {"warning", kLogWarning},
+      {"info", kLogInfo},
+      {"verbose", kLogVerbose},
+      {"debug", 48},
+      {"trace", 56},
   }};
   for (const auto& [name, level] : kLevels) {
     if (value == name) return level;
@@ -92,7 +108,8 @@ std::optional<int> ParseLogLevel(std::string_view value) {
 // an error text when it is not one or not positive.
 std::optional<std::string> CheckDuration(const std::string& name, const std::string& value) {
   std::int64_t microseconds = 0;
-  if (av_parse_time(&microseconds, value.c_str(), 1) < 0) return "Invalid duration specification for " + name + ": " + value;
+  if (av_parse_time(&microseconds, value.c_str(), 1) < 0)
+    return "Invalid duration specification for " + name + ": " + value;
   if (microseconds <= 0) return "Invalid duration for " + name + ": " + value + " (a still needs a positive duration)";
   return std::nullopt;
 }
@@ -100,9 +117,12 @@ std::optional<std::string> CheckDuration(const std::string& name, const std::str
 std::optional<std::string> CheckFrames(const std::string& name, const std::string& value) {
   long long count = 0;
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), count);
-  if (error == std::errc::result_out_of_range) return "The value for " + name + " was " + value + " which is out of range";
-  if (error != std::errc() || end != value.data() + value.size()) return "Expected number for " + name + " but found: " + value;
-  if (count < 1) return "The value for " + name + " was " + value + " which is not within 1 - " + std::to_string(INT_MAX);
+  if (error == std::errc::result_out_of_range)
+    return "The value for " + name + " was " + value + " which is out of range";
+  if (error != std::errc() || end != value.data() + value.size())
+    return "Expected number for " + name + " but found: " + value;
+  if (count < 1)
+    return "The value for " + name + " was " + value + " which is not within 1 - " + std::to_string(INT_MAX);
   return std::nullopt;
 }
 

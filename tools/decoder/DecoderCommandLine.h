@@ -24,10 +24,10 @@ inline constexpr int kMaxOutputSide = 4096;
 struct DecoderRequest {
   std::string inputPath;
   std::string outputPath;
-  int outputWidth = 0;   // 0 with outputHeight 0: the stream's own size
+  int outputWidth = 0;  // 0 with outputHeight 0: the stream's own size
   int outputHeight = 0;
-  bool overwrite = false;       // -y: replace an existing output
-  bool logLevelGiven = false;   // -loglevel/-v was on the command line
+  bool overwrite = false;      // -y: replace an existing output
+  bool logLevelGiven = false;  // -loglevel/-v was on the command line
   int logLevel = kLogInfo;
   std::vector<std::string> warnings;  // harmless oddities worth a line at warning level
 };

@@ -39,9 +39,12 @@ bool Exists(const std::string& path, struct stat& info) { return ::stat(path.c_s
 
 std::string ChromaName(int chromaFormat) {
   switch (chromaFormat) {
-    case 2: return "4:2:2";
-    case 3: return "4:4:4";
-    default: return "4:2:0";
+    case 2:
+      return "4:2:2";
+    case 3:
+      return "4:4:4";
+    default:
+      return "4:2:0";
   }
 }
 

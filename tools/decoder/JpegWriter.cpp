@@ -118,8 +118,8 @@ JpegResult EncodeJpeg(const RgbPicture& picture, int quality) {
   JpegResult result;
   MemoryDestination destination{};
   char message[JMSG_LENGTH_MAX] = {};
-  const bool coded = CompressRgb(picture.pixels.data(), picture.width, picture.height, picture.stride, quality,
-                                 &destination, message);
+  const bool coded =
+      CompressRgb(picture.pixels.data(), picture.width, picture.height, picture.stride, quality, &destination, message);
   if (coded) {
     result.bytes.Append(ByteView(destination.data, destination.size));
   } else {

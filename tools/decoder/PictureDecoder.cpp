@@ -1,11 +1,11 @@
 #include "tools/decoder/PictureDecoder.h"
 
-#include "tools/decoder/FieldFill.h"
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <vector>
+
+#include "tools/decoder/FieldFill.h"
 
 extern "C" {
 #include <libavutil/error.h>
@@ -107,9 +107,9 @@ class FirstPictureDecoder {
       }
       std::uint8_t* picture = nullptr;
       int pictureSize = 0;
-      const int used = av_parser_parse2(parser_.get(), context_.get(), &picture, &pictureSize,
-                                        flushing ? nullptr : data, static_cast<int>(piece), AV_NOPTS_VALUE,
-                                        AV_NOPTS_VALUE, 0);
+      const int used =
+          av_parser_parse2(parser_.get(), context_.get(), &picture, &pictureSize, flushing ? nullptr : data,
+                           static_cast<int>(piece), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
       if (used < 0) break;
       next += used;
       left -= static_cast<std::size_t>(used);

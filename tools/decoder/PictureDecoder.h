@@ -23,11 +23,11 @@ inline constexpr int kMaxCodedPictures = 16;
 inline constexpr std::size_t kMaxCodedPictureBytes = 8u << 20;
 
 struct DecodedPicture {
-  FramePtr frame;          // planar Y'CbCr at the stream's size; empty on failure
+  FramePtr frame;  // planar Y'CbCr at the stream's size; empty on failure
   bool mpeg2 = false;
   bool concealed = false;    // the decoder filled in damaged parts (some of it decoded)
   bool singleField = false;  // only the first field was there; the other one is interpolated
-  std::string failure;     // why there is no picture
+  std::string failure;       // why there is no picture
 };
 
 // `survey` is SurveyStream(stream); its sequence header must be present and

@@ -14,10 +14,14 @@ namespace {
 // swscale's coefficient table for the frame's matrix_coefficients.
 int SwsColorspace(AVColorSpace colorspace) {
   switch (colorspace) {
-    case AVCOL_SPC_BT709: return SWS_CS_ITU709;
-    case AVCOL_SPC_FCC: return SWS_CS_FCC;
-    case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
-    default: return SWS_CS_ITU601;  // BT.470 B/G, SMPTE 170M, and streams that say nothing
+    case AVCOL_SPC_BT709:
+      return SWS_CS_ITU709;
+    case AVCOL_SPC_FCC:
+      return SWS_CS_FCC;
+    case AVCOL_SPC_SMPTE240M:
+      return SWS_CS_SMPTE240M;
+    default:
+      return SWS_CS_ITU601;  // BT.470 B/G, SMPTE 170M, and streams that say nothing
   }
 }
 
@@ -29,12 +33,18 @@ struct ChromaPosition {
 
 ChromaPosition SitingOf(AVChromaLocation location, bool mpeg2) {
   switch (location) {
-    case AVCHROMA_LOC_LEFT: return {0, 128};
-    case AVCHROMA_LOC_CENTER: return {128, 128};
-    case AVCHROMA_LOC_TOPLEFT: return {0, 0};
-    case AVCHROMA_LOC_TOP: return {128, 0};
-    case AVCHROMA_LOC_BOTTOMLEFT: return {0, 256};
-    case AVCHROMA_LOC_BOTTOM: return {128, 256};
+    case AVCHROMA_LOC_LEFT:
+      return {0, 128};
+    case AVCHROMA_LOC_CENTER:
+      return {128, 128};
+    case AVCHROMA_LOC_TOPLEFT:
+      return {0, 0};
+    case AVCHROMA_LOC_TOP:
+      return {128, 0};
+    case AVCHROMA_LOC_BOTTOMLEFT:
+      return {0, 256};
+    case AVCHROMA_LOC_BOTTOM:
+      return {128, 256};
     default:
       // MPEG-2 sites chroma with the left luma sample, MPEG-1 between the samples.
       return mpeg2 ? ChromaPosition{0, 128} : ChromaPosition{128, 128};

@@ -23,14 +23,14 @@ inline constexpr int kFramePicture = 3;
 
 struct StreamSurvey {
   std::optional<std::size_t> sequenceHeader;  // offset of the first whole sequence header
-  int width = 0;                               // declared size, MPEG-2's size extension included
+  int width = 0;                              // declared size, MPEG-2's size extension included
   int height = 0;
-  bool mpeg2 = false;                          // a sequence extension follows the header
-  int chromaFormat = 1;                        // 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4
-  bool hasPicture = false;                     // a picture start code follows the sequence header
-  bool hasWholeSlice = false;                  // a slice of the first picture is followed by another start code
-  int firstPictureStructure = kFramePicture;   // the first picture's picture_structure
-  bool hasSecondField = false;                 // a first field picture is followed by one of the other field
+  bool mpeg2 = false;                         // a sequence extension follows the header
+  int chromaFormat = 1;                       // 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4
+  bool hasPicture = false;                    // a picture start code follows the sequence header
+  bool hasWholeSlice = false;                 // a slice of the first picture is followed by another start code
+  int firstPictureStructure = kFramePicture;  // the first picture's picture_structure
+  bool hasSecondField = false;                // a first field picture is followed by one of the other field
 };
 
 // Offset of the next start code prefix 00 00 01 at or after `from`, if any.
