@@ -1,0 +1,50 @@
+#include "ui/fltk/Fonts.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <FL/Fl.H>
+#include <string>
+
+namespace bootlume {
+namespace {
+
+// The family that fontconfig picks for `family` when Chinese must be shown;
+// empty when the best match cannot show Chinese.
+std::string ChineseFamily(const char* family) {
+  std::string found;
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+  FcLangSet* languages = FcLangSetCreate();
+  FcLangSetAdd(languages, reinterpret_cast<const FcChar8*>("zh-cn"));
+  FcPatternAddLangSet(pattern, FC_LANG, languages);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  if (match != nullptr) {
+    FcLangSet* supported = nullptr;
+    FcChar8* name = nullptr;
+    if (FcPatternGetLangSet(match, FC_LANG, 0, &supported) == FcResultMatch &&
+        FcLangSetHasLang(supported, reinterpret_cast<const FcChar8*>("zh-cn")) == FcLangEqual &&
+        FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch) {
+      found = reinterpret_cast<const char*>(name);
+    }
+    FcPatternDestroy(match);
+  }
+  FcLangSetDestroy(languages);
+  FcPatternDestroy(pattern);
+  return found;
+}
+
+}  // namespace
+
+void SetUpFonts() {
+  if (!FcInit()) return;
+  // FLTK keeps the name pointers; a leading blank means the regular style.
+  static std::string guiFace = " " + ChineseFamily("sans-serif");
+  static std::string labelFace = " " + ChineseFamily("SimSun");
+  if (guiFace.size() > 1) Fl::set_font(FL_HELVETICA, guiFace.c_str());
+  Fl::set_font(kLabelFont, labelFace.size() > 1 ? labelFace.c_str() : Fl::get_font(FL_HELVETICA));
+}
+
+}  // namespace bootlume
