@@ -1,0 +1,239 @@
+// The real window under a virtual X server, driven with xdotool as a person
+// would use it: what it looks like, what a firmware on the command line
+// shows, Esc, and saving through the file dialog.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "engine/PictureSlot.h"
+#include "tests/support/TestSupport.h"
+#include "ui/RgbPicture.h"
+#include "workarea/WorkArea.h"
+
+namespace bootlume {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool HaveGuiTools() {
+  for (const char* tool : {"xvfb-run", "Xvfb", "xdotool", "xwininfo", "import", "convert"}) {
+    if (!test::HaveProgram(tool)) return false;
+  }
+  return true;
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string s = text.str();
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  return s;
+}
+
+// A binary PPM (P6, 8 bits).
+RgbPicture ReadPpm(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int width = 0, height = 0, maxValue = 0;
+  in >> magic >> width >> height >> maxValue;
+  in.get();
+  RgbPicture picture;
+  if (magic != "P6" || maxValue != 255 || width <= 0 || height <= 0) return picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixels.resize(static_cast<std::size_t>(width) * height * 3);
+  in.read(reinterpret_cast<char*>(picture.pixels.data()), static_cast<std::streamsize>(picture.pixels.size()));
+  if (!in) return RgbPicture{};
+  return picture;
+}
+
+RgbPicture Crop(const RgbPicture& picture, int left, int top, int width, int height) {
+  RgbPicture part;
+  part.width = width;
+  part.height = height;
+  for (int y = top; y < top + height; ++y) {
+    for (int x = left; x < left + width; ++x) {
+      const std::uint8_t* p = picture.Pixel(x, y);
+      part.pixels.insert(part.pixels.end(), p, p + 3);
+    }
+  }
+  return part;
+}
+
+bool IsDark(const std::uint8_t* p) { return p[0] + p[1] + p[2] < 3 * 100; }
+
+int DarkPixels(const RgbPicture& picture) {
+  int count = 0;
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) count += IsDark(picture.Pixel(x, y));
+  }
+  return count;
+}
+
+double Psnr(const RgbPicture& a, const RgbPicture& b) {
+  double sum = 0;
+  for (std::size_t i = 0; i < a.pixels.size(); ++i) {
+    const double d = static_cast<double>(a.pixels[i]) - b.pixels[i];
+    sum += d * d;
+  }
+  const double mse = sum / static_cast<double>(a.pixels.size());
+  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+struct WindowRun {
+  fs::path out;
+  std::string title, geometry, exit, saved, workDuring;
+  RgbPicture window;
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveGuiTools()) GTEST_SKIP() << "needs xvfb-run, xdotool, xwininfo and ImageMagick";
+    program_ = test::BinaryDir() + "/bootlume";
+    ASSERT_TRUE(fs::exists(program_));
+    // Where the program keeps its work area, to see it come and go.
+    PrepareWorkArea();
+    workDirectory_ = WorkDirectory().String();
+    RemoveWorkArea();
+    ReleaseWorkDirectory();
+  }
+
+  WindowRun Drive(const std::string& firmware, const std::vector<std::string>& environment = {}) {
+    WindowRun run;
+    run.out = scratch_.Path() / ("run" + std::to_string(runs_++));
+    std::vector<std::string> env = environment;
+    env.push_back("WORK_DIR=" + workDirectory_);
+    const test::ProcessResult result = test::RunProgram(
+        {"xvfb-run", "-a", "-s", "-screen 0 1024x768x24", test::SourceDir() + "/tests/ui/gui/drive-window.sh",
+         program_, run.out.string(), firmware},
+        env);
+    EXPECT_EQ(result.status, 0) << result.err;
+    run.title = ReadText(run.out / "title");
+    run.geometry = ReadText(run.out / "geometry");
+    run.exit = ReadText(run.out / "exit");
+    run.saved = ReadText(run.out / "saved");
+    run.workDuring = ReadText(run.out / "work-during");
+    run.window = ReadPpm(run.out / "window.ppm");
+    return run;
+  }
+
+  // A firmware whose boot picture is colourful: the build's demo image, or
+  // one made here from FFmpeg's test pattern.
+  std::string ColourfulFirmware() {
+    const std::string demo = test::BinaryDir() + "/../samples/demo-firmware.bin";
+    if (fs::exists(demo)) return demo;
+    if (!test::HaveProgram("ffmpeg")) return {};
+    const std::string still = scratch_ / "still.m2v";
+    const int status = test::RunShell("ffmpeg -loglevel error -y -f lavfi -i testsrc=size=720x576:rate=25 -frames:v 1 "
+                                      "-c:v mpeg2video -q:v 3 -f mpeg2video '" + still + "'");
+    if (status != 0) return {};
+    ByteBuffer image;
+    image.AppendRepeated(0x11, 4096);
+    image.Append(test::ReadFileBytes(still));
+    image.Append(ByteBuffer{0x00, 0x00, 0x01, 0xB7});
+    image.AppendRepeated(0x22, 1024);
+    const std::string path = scratch_ / "firmware.bin";
+    test::WriteFileBytes(path, image);
+    return path;
+  }
+
+  // The boot picture as FFmpeg decodes it, squeezed to the view's size.
+  RgbPicture ReferencePicture(const std::string& firmware) {
+    const ByteBuffer image = test::ReadFileBytes(firmware);
+    const PictureSlot slot = FindPictureSlot(image);
+    const std::string stream = scratch_ / "boot.mpg";
+    test::WriteFileBytes(stream, ExtractPictureStream(image, slot));
+    const std::string reference = scratch_ / "reference.ppm";
+    test::RunShell("ffmpeg -loglevel error -y -i '" + stream + "' -frames:v 1 -vf scale=352:264 -pix_fmt rgb24 '" +
+                   reference + "'");
+    return ReadPpm(reference);
+  }
+
+  std::string program_;
+  std::string workDirectory_;
+  test::TempDirectory scratch_;
+  int runs_ = 0;
+};
+
+TEST_F(WindowTest, LooksAsDrawnAndEscClosesIt) {
+  const WindowRun run = Drive("");
+  EXPECT_EQ(run.title, "Bootlume1.0,Mirelo制作");
+  EXPECT_EQ(run.geometry, "336 212 352 344");  // client area centred on 1024 x 768
+  EXPECT_EQ(run.workDuring, "yes");
+  EXPECT_EQ(run.exit, "0");
+  EXPECT_FALSE(fs::exists(workDirectory_));
+  ASSERT_EQ(run.window.width, 352);
+  ASSERT_EQ(run.window.height, 344);
+
+  // An empty view is a black rectangle.
+  EXPECT_EQ(DarkPixels(Crop(run.window, 0, 0, 352, 264)), 352 * 264);
+  for (const auto& [x, y] : {std::pair{0, 0}, std::pair{351, 263}, std::pair{176, 132}}) {
+    const std::uint8_t* p = run.window.Pixel(x, y);
+    EXPECT_EQ(p[0] + p[1] + p[2], 0) << x << "," << y;
+  }
+
+  // The label's first four characters (拖入中六) are drawn as four different
+  // glyphs: a font without Chinese would draw the same box four times.
+  const std::uint8_t* background = run.window.Pixel(345, 315);
+  std::vector<RgbPicture> cells;
+  for (int i = 0; i < 4; ++i) cells.push_back(Crop(run.window, i * 16, 264, 16, 20));
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_GT(DarkPixels(cells[static_cast<std::size_t>(i)]), 15) << "glyph " << i;
+    for (int j = i + 1; j < 4; ++j) {
+      EXPECT_NE(cells[static_cast<std::size_t>(i)].pixels, cells[static_cast<std::size_t>(j)].pixels) << i << j;
+    }
+  }
+  // The text wraps onto a second line, which ends in "Mirelo"; no box follows.
+  EXPECT_GT(DarkPixels(Crop(run.window, 0, 284, 120, 20)), 40);
+  EXPECT_EQ(DarkPixels(Crop(run.window, 200, 284, 152, 36)), 0);
+
+  // Three buttons with captions, and window background in the gap between
+  // "保存文件" (104..215) and "保存图片" (224..351).
+  for (const auto& [left, width] : {std::pair{0, 104}, std::pair{104, 112}, std::pair{224, 128}}) {
+    EXPECT_GT(DarkPixels(Crop(run.window, left + width / 4, 324, width / 2, 16)), 20) << left;
+  }
+  for (int x = 217; x < 223; ++x) {
+    for (int y = 321; y < 343; ++y) {
+      const std::uint8_t* p = run.window.Pixel(x, y);
+      ASSERT_TRUE(p[0] == background[0] && p[1] == background[1] && p[2] == background[2]) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(WindowTest, AFirmwareOnTheCommandLineShowsItsBootPicture) {
+  const std::string firmware = ColourfulFirmware();
+  if (firmware.empty()) GTEST_SKIP() << "no demo firmware and no ffmpeg to make one";
+  const WindowRun run = Drive(firmware);
+  ASSERT_EQ(run.window.width, 352);
+  const RgbPicture view = Crop(run.window, 0, 0, 352, 264);
+  EXPECT_LT(DarkPixels(view), 352 * 264 / 2);
+  const RgbPicture reference = ReferencePicture(firmware);
+  ASSERT_EQ(reference.width, 352);
+  const double psnr = Psnr(view, reference);
+  std::cout << "view against FFmpeg reference: " << psnr << " dB\n";
+  EXPECT_GT(psnr, 20.0);
+  EXPECT_EQ(run.exit, "0");
+  // The picture for the documentation: this run's window.
+  fs::copy_file(run.out / "window.ppm", test::BinaryDir() + "/../window-with-firmware.ppm",
+                fs::copy_options::overwrite_existing);
+}
+
+TEST_F(WindowTest, SavingTheImageThroughTheDialogWritesItUnderItsFixedName) {
+  const std::string firmware = ColourfulFirmware();
+  if (firmware.empty()) GTEST_SKIP() << "no demo firmware and no ffmpeg to make one";
+  test::TempDirectory folder;
+  const WindowRun run = Drive(firmware, {"SAVE_FOLDER=" + folder.Path().string()});
+  EXPECT_EQ(run.saved, "yes");
+  EXPECT_EQ(test::ReadFileBytes(folder / "已修改.BIN"), test::ReadFileBytes(firmware));
+  EXPECT_FALSE(fs::exists(folder / "typed-name.bin"));
+  EXPECT_EQ(run.exit, "0");
+}
+
+}  // namespace
+}  // namespace bootlume
