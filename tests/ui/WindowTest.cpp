@@ -3,7 +3,9 @@
 // shows, Esc, and saving through the file dialog.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -87,8 +89,8 @@ double Psnr(const RgbPicture& a, const RgbPicture& b) {
 
 struct WindowRun {
   fs::path out;
-  std::string title, geometry, exit, saved, workDuring;
-  RgbPicture window;
+  std::string title, geometry, exit, saved, workDuring, drop;
+  RgbPicture window, afterDrop;
 };
 
 class WindowTest : public ::testing::Test {
@@ -120,7 +122,15 @@ class WindowTest : public ::testing::Test {
     run.saved = ReadText(run.out / "saved");
     run.workDuring = ReadText(run.out / "work-during");
     run.window = ReadPpm(run.out / "window.ppm");
+    run.drop = ReadText(run.out / "drop");
+    run.afterDrop = ReadPpm(run.out / "after-drop.ppm");
     return run;
+  }
+
+  // Runs the window and drags `data` of `type` onto it.
+  WindowRun DriveWithDrop(const std::string& firmware, const std::string& type, const std::string& data) {
+    return Drive(firmware, {"DROP_PROGRAM=" + test::BinaryDir() + "/xdnd-drop", "DROP_TYPE=" + type,
+                            "DROP_DATA=" + data});
   }
 
   // A firmware whose boot picture is colourful: the build's demo image, or
@@ -233,6 +243,48 @@ TEST_F(WindowTest, SavingTheImageThroughTheDialogWritesItUnderItsFixedName) {
   EXPECT_EQ(test::ReadFileBytes(folder / "已修改.BIN"), test::ReadFileBytes(firmware));
   EXPECT_FALSE(fs::exists(folder / "typed-name.bin"));
   EXPECT_EQ(run.exit, "0");
+}
+
+// The URI of a local path, every byte outside the unreserved set escaped.
+std::string FileUri(const std::string& path) {
+  std::string uri = "file://";
+  for (const unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+      uri += static_cast<char>(c);
+    } else {
+      char escape[4];
+      std::snprintf(escape, sizeof escape, "%%%02X", c);
+      uri += escape;
+    }
+  }
+  return uri;
+}
+
+TEST_F(WindowTest, DroppingAFirmwareFileShowsItsBootPicture) {
+  const std::string firmware = ColourfulFirmware();
+  if (firmware.empty()) GTEST_SKIP() << "no demo firmware and no ffmpeg to make one";
+  // A name with blanks and Chinese, as a file manager escapes it.
+  const std::string dropped = scratch_ / "固件 dump.bin";
+  fs::copy_file(firmware, dropped);
+  const WindowRun run = DriveWithDrop("", "text/uri-list", FileUri(dropped) + "\r\n");
+  EXPECT_EQ(run.drop, "accepted 1\nfinished");
+  ASSERT_EQ(run.afterDrop.width, 352);
+  EXPECT_GT(Psnr(Crop(run.afterDrop, 0, 0, 352, 264), ReferencePicture(firmware)), 20.0);
+  EXPECT_EQ(run.exit, "0");
+}
+
+TEST_F(WindowTest, PlainTextIsRefusedAndSeveralFilesAtOnceClearTheView) {
+  const std::string firmware = ColourfulFirmware();
+  if (firmware.empty()) GTEST_SKIP() << "no demo firmware and no ffmpeg to make one";
+  const WindowRun text = DriveWithDrop(firmware, "text/plain", FileUri(firmware));
+  EXPECT_EQ(text.drop.substr(0, 10), "accepted 0");
+  EXPECT_EQ(text.afterDrop.pixels, text.window.pixels);  // still the boot picture
+
+  const WindowRun several =
+      DriveWithDrop(firmware, "text/uri-list", FileUri(firmware) + "\r\n" + FileUri(firmware) + "\r\n");
+  EXPECT_EQ(several.drop, "accepted 1\nfinished");
+  EXPECT_LT(DarkPixels(Crop(several.window, 0, 0, 352, 264)), 352 * 264 / 2);
+  EXPECT_EQ(DarkPixels(Crop(several.afterDrop, 0, 0, 352, 264)), 352 * 264);
 }
 
 }  // namespace

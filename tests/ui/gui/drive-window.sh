@@ -4,7 +4,10 @@
 # and geometry, takes a screenshot once the window has settled, optionally
 # saves the image through the "保存文件" dialog, then presses Esc.
 #   drive-window.sh PROGRAM OUT [FIRMWARE]
-# Environment: SAVE_FOLDER  type SAVE_FOLDER/typed-name.bin into the save dialog
+# Environment: DROP_PROGRAM, DROP_TYPE, DROP_DATA  drag DROP_DATA of type DROP_TYPE
+#                onto the picture view with the XDND source DROP_PROGRAM;
+#                its output goes to OUT/drop, the window after it to after-drop.ppm
+#              SAVE_FOLDER  type SAVE_FOLDER/typed-name.bin into the save dialog
 #              WORK_DIR     record whether this folder exists while the window is open
 # Results in OUT: title, geometry ("x y width height"), window.ppm, saved,
 # work-during, exit (status after Esc, or "running").
@@ -35,13 +38,19 @@ xwininfo -id "$main" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left 
 # The window has settled when two screenshots a moment apart are equal and,
 # with a firmware, the picture view is no longer all black.
 shot() { import -window "$main" -depth 8 "ppm:$1" 2>/dev/null; }
-settled() {
-  shot "$out/a.ppm" && sleep 0.3 && shot "$out/window.ppm" && cmp -s "$out/a.ppm" "$out/window.ppm" || return 1
-  [[ -z $firmware ]] && return 0
-  [[ $(convert "$out/window.ppm" -crop 352x264+0+0 -format '%[fx:maxima.r+maxima.g+maxima.b]' info:) != 0 ]]
+settled() {  # settled FILE [picture-expected]
+  shot "$out/a.ppm" && sleep 0.3 && shot "$1" && cmp -s "$out/a.ppm" "$1" || return 1
+  [[ -z ${2:-} ]] && return 0
+  [[ $(convert "$1" -crop 352x264+0+0 -format '%[fx:maxima.r+maxima.g+maxima.b]' info:) != 0 ]]
 }
-wait_for 20 settled
+wait_for 20 settled "$out/window.ppm" "$firmware"
 rm -f "$out/a.ppm"
+
+if [[ -n ${DROP_PROGRAM:-} ]]; then
+  timeout 30 "$DROP_PROGRAM" "$main" 176 132 "$DROP_TYPE" "$DROP_DATA" >"$out/drop" 2>&1
+  wait_for 20 settled "$out/after-drop.ppm"
+  rm -f "$out/a.ppm"
+fi
 
 [[ -n ${WORK_DIR:-} ]] && { [[ -d $WORK_DIR ]] && echo yes || echo no; } >"$out/work-during"
 
