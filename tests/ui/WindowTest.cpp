@@ -89,8 +89,8 @@ double Psnr(const RgbPicture& a, const RgbPicture& b) {
 
 struct WindowRun {
   fs::path out;
-  std::string title, geometry, exit, saved, workDuring, drop;
-  RgbPicture window, afterDrop;
+  std::string title, geometry, exit, saved, workDuring, drop, boxTitle, enterOpened;
+  RgbPicture window, afterDrop, box, afterOpen;
 };
 
 class WindowTest : public ::testing::Test {
@@ -112,7 +112,7 @@ class WindowTest : public ::testing::Test {
     std::vector<std::string> env = environment;
     env.push_back("WORK_DIR=" + workDirectory_);
     const test::ProcessResult result = test::RunProgram(
-        {"xvfb-run", "-a", "-s", "-screen 0 1024x768x24", test::SourceDir() + "/tests/ui/gui/drive-window.sh",
+        {"timeout", "300", "xvfb-run", "-a", "-s", "-screen 0 1024x768x24", test::SourceDir() + "/tests/ui/gui/drive-window.sh",
          program_, run.out.string(), firmware},
         env);
     EXPECT_EQ(result.status, 0) << result.err;
@@ -124,6 +124,10 @@ class WindowTest : public ::testing::Test {
     run.window = ReadPpm(run.out / "window.ppm");
     run.drop = ReadText(run.out / "drop");
     run.afterDrop = ReadPpm(run.out / "after-drop.ppm");
+    run.boxTitle = ReadText(run.out / "box-title");
+    run.enterOpened = ReadText(run.out / "enter-opened");
+    run.box = ReadPpm(run.out / "box.ppm");
+    run.afterOpen = ReadPpm(run.out / "after-open.ppm");
     return run;
   }
 
@@ -242,6 +246,67 @@ TEST_F(WindowTest, SavingTheImageThroughTheDialogWritesItUnderItsFixedName) {
   EXPECT_EQ(run.saved, "yes");
   EXPECT_EQ(test::ReadFileBytes(folder / "已修改.BIN"), test::ReadFileBytes(firmware));
   EXPECT_FALSE(fs::exists(folder / "typed-name.bin"));
+  EXPECT_EQ(run.exit, "0");
+}
+
+TEST_F(WindowTest, EnterDoesNothingWhileTabAndSpacePressTheNextButton) {
+  const std::string firmware = ColourfulFirmware();
+  if (firmware.empty()) GTEST_SKIP() << "no demo firmware and no ffmpeg to make one";
+  test::TempDirectory folder;
+  const WindowRun run = Drive(firmware, {"SAVE_FOLDER=" + folder.Path().string(), "SAVE_BY_KEYBOARD=1"});
+  EXPECT_EQ(run.enterOpened, "no");
+  EXPECT_EQ(run.saved, "yes");
+  EXPECT_EQ(test::ReadFileBytes(folder / "已修改.BIN"), test::ReadFileBytes(firmware));
+  EXPECT_EQ(run.exit, "0");
+}
+
+// A picture to choose with "打开jpg图片": broad colour bands.
+std::string ChosenPicture(const test::TempDirectory& folder) {
+  const std::string path = folder / "chosen.jpg";
+  test::RunShell("convert -size 720x576 gradient:yellow-blue '" + path + "'");
+  return path;
+}
+
+TEST_F(WindowTest, ChoosingAPictureWithoutAnImageShowsTheFailureBox) {
+  test::TempDirectory folder;
+  const std::string picture = ChosenPicture(folder);
+  const WindowRun run = Drive("", {"OPEN_PICTURE=" + (folder / "我的图片.jpg"), "OPEN_PICTURE_FROM=" + picture,
+                                   "OPEN_EXPECTS_BOX=1"});
+  EXPECT_EQ(run.boxTitle, "提示");
+  ASSERT_FALSE(run.box.empty());
+  // The exclamation icon is yellow; the message is drawn in dark glyphs.
+  int yellow = 0;
+  for (int y = 0; y < run.box.height; ++y) {
+    for (int x = 0; x < run.box.width; ++x) {
+      const std::uint8_t* p = run.box.Pixel(x, y);
+      yellow += p[0] > 200 && p[1] > 150 && p[2] < 80;
+    }
+  }
+  EXPECT_GT(yellow, 100);
+  EXPECT_GT(DarkPixels(run.box), 100);
+  // Answered, the box is gone and the view still shows nothing.
+  ASSERT_EQ(run.afterOpen.width, 352);
+  EXPECT_EQ(DarkPixels(Crop(run.afterOpen, 0, 0, 352, 264)), 352 * 264);
+  EXPECT_EQ(run.exit, "0");
+}
+
+TEST_F(WindowTest, ChoosingAPictureReplacesTheBootPictureBesideIt) {
+  const std::string firmware = ColourfulFirmware();
+  if (firmware.empty()) GTEST_SKIP() << "no demo firmware and no ffmpeg to make one";
+  test::TempDirectory folder;
+  const std::string picture = ChosenPicture(folder);
+  const WindowRun run =
+      Drive(firmware, {"OPEN_PICTURE=" + (folder / "new.jpg"), "OPEN_PICTURE_FROM=" + picture});
+  EXPECT_TRUE(run.boxTitle.empty());
+  const ByteBuffer written = test::ReadFileBytes(folder / "已修改.BIN");
+  EXPECT_EQ(written.size(), test::ReadFileBytes(firmware).size());
+  EXPECT_NE(written, test::ReadFileBytes(firmware));
+  // The view now shows the chosen picture: yellow at the top, blue below.
+  ASSERT_EQ(run.afterOpen.width, 352);
+  const std::uint8_t* top = run.afterOpen.Pixel(176, 10);
+  const std::uint8_t* bottom = run.afterOpen.Pixel(176, 254);
+  EXPECT_GT(top[0] + top[1], 2 * 180) << int(top[0]) << "," << int(top[1]) << "," << int(top[2]);
+  EXPECT_GT(bottom[2], 150) << int(bottom[0]) << "," << int(bottom[1]) << "," << int(bottom[2]);
   EXPECT_EQ(run.exit, "0");
 }
 

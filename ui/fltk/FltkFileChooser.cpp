@@ -1,5 +1,6 @@
 #include "ui/fltk/FltkFileChooser.h"
 
+#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
 #include <filesystem>
@@ -16,10 +17,41 @@ std::string ChooserFilter(const std::vector<FilterEntry>& filters) {
   return text;
 }
 
+namespace {
+
+// FLTK's own dialog (used where GTK is missing) speaks the users' language.
+void SpeakChinese() {
+  Fl_File_Chooser::add_favorites_label = "添加到收藏夹";
+  Fl_File_Chooser::all_files_label = "所有文件 (*)";
+  Fl_File_Chooser::custom_filter_label = "自定义筛选器";
+  Fl_File_Chooser::existing_file_label = "请选择一个已有的文件！";
+  Fl_File_Chooser::favorites_label = "收藏夹";
+  Fl_File_Chooser::filename_label = "文件名:";
+  Fl_File_Chooser::filesystems_label = "文件系统";
+  Fl_File_Chooser::manage_favorites_label = "管理收藏夹";
+  Fl_File_Chooser::new_directory_label = "新文件夹名称:";
+  Fl_File_Chooser::new_directory_tooltip = "新建文件夹";
+  Fl_File_Chooser::preview_label = "预览";
+  Fl_File_Chooser::save_label = "保存";
+  Fl_File_Chooser::show_label = "显示:";
+  Fl_File_Chooser::hidden_label = "显示隐藏文件";
+  fl_ok = "确定";
+  fl_cancel = "取消";
+  fl_yes = "是";
+  fl_no = "否";
+  fl_close = "关闭";
+}
+
+}  // namespace
+
 std::optional<Text> FltkFileChooser::Choose(const FileChooserRequest& request) {
   namespace fs = std::filesystem;
+  static const bool spoken = (SpeakChinese(), true);
+  (void)spoken;
   Fl_Native_File_Chooser chooser(request.save ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
                                               : Fl_Native_File_Chooser::BROWSE_FILE);
+  // The titles a Chinese system gives its open and save dialogs.
+  chooser.title(request.save ? "另存为" : "打开");
   if (request.save) chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM);
   const std::string filter = ChooserFilter(request.filters);
   if (!filter.empty()) {

@@ -3,7 +3,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
-#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Widget.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
@@ -100,15 +99,38 @@ class MessageText : public Fl_Widget {
   std::vector<std::string> lines_;
 };
 
+// Enter presses the focused button, as in the system's message boxes.
+class BoxWindow : public Fl_Double_Window {
+ public:
+  using Fl_Double_Window::Fl_Double_Window;
+  int handle(int event) override {
+    if ((event == FL_KEYBOARD || event == FL_SHORTCUT) &&
+        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+      Fl_Widget* focused = Fl::focus();
+      if (focused != nullptr && focused->window() == this && dynamic_cast<Fl_Button*>(focused) != nullptr) {
+        focused->do_callback();
+        return 1;
+      }
+    }
+    return Fl_Double_Window::handle(event);
+  }
+};
+
 struct Outcome {
   std::int32_t pressed = 0;
   Fl_Window* window = nullptr;
 };
 
-void ButtonPressed(Fl_Widget* button, void* data) {
-  Outcome* outcome = static_cast<Outcome*>(data);
-  outcome->pressed = static_cast<std::int32_t>(button->argument());
-  outcome->window->hide();
+// What one button answers.
+struct Binding {
+  Outcome* outcome;
+  std::int32_t id;
+};
+
+void ButtonPressed(Fl_Widget*, void* data) {
+  const Binding* binding = static_cast<const Binding*>(data);
+  binding->outcome->pressed = binding->id;
+  binding->outcome->window->hide();
 }
 
 }  // namespace
@@ -135,7 +157,7 @@ std::int32_t PresentMessageBox(const Text& message, std::int32_t style, const Te
 
   Outcome outcome;
   const std::string titleText = title.String();
-  Fl_Double_Window window(width, height, titleText.c_str());
+  BoxWindow window(width, height, titleText.c_str());
   outcome.window = &window;
   if (hasIcon) new MessageIcon(kMargin, kMargin, icon);
   new MessageText(textLeft, kMargin + std::max(0, (bodyHeight - textHeight) / 2), width - textLeft - kMargin,
@@ -143,11 +165,13 @@ std::int32_t PresentMessageBox(const Text& message, std::int32_t style, const Te
   std::int32_t escapeAnswer = kButtonOk;
   int left = (width - buttonsWidth) / 2;
   Fl_Button* first = nullptr;
+  std::vector<Binding> bindings;
+  bindings.reserve(buttons.size());
   for (const ButtonSpec& spec : buttons) {
     Fl_Button* button = new Fl_Button(left, height - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, spec.caption);
     button->labelsize(kGuiFontSize);
-    button->callback(ButtonPressed, &outcome);
-    button->argument(spec.id);
+    bindings.push_back({&outcome, spec.id});
+    button->callback(ButtonPressed, &bindings.back());
     if (first == nullptr) first = button;
     if (spec.id == kButtonCancel) escapeAnswer = kButtonCancel;
     left += kButtonWidth + kGap;

@@ -40,11 +40,18 @@ std::string ChineseFamily(const char* family) {
 
 void SetUpFonts() {
   if (!FcInit()) return;
-  // FLTK keeps the name pointers; a leading blank means the regular style.
-  static std::string guiFace = " " + ChineseFamily("sans-serif");
-  static std::string labelFace = " " + ChineseFamily("SimSun");
-  if (guiFace.size() > 1) Fl::set_font(FL_HELVETICA, guiFace.c_str());
-  Fl::set_font(kLabelFont, labelFace.size() > 1 ? labelFace.c_str() : Fl::get_font(FL_HELVETICA));
+  // FLTK keeps the name pointers. The first character gives the style:
+  // blank regular, B bold, I italic, P bold italic.
+  static const std::string gui = ChineseFamily("sans-serif");
+  static const std::string label = ChineseFamily("SimSun");
+  static const std::string faces[] = {" " + gui, "B" + gui, "I" + gui, "P" + gui, " " + label};
+  if (!gui.empty()) {
+    Fl::set_font(FL_HELVETICA, faces[0].c_str());
+    Fl::set_font(FL_HELVETICA_BOLD, faces[1].c_str());
+    Fl::set_font(FL_HELVETICA_ITALIC, faces[2].c_str());
+    Fl::set_font(FL_HELVETICA_BOLD_ITALIC, faces[3].c_str());
+  }
+  Fl::set_font(kLabelFont, label.empty() ? Fl::get_font(FL_HELVETICA) : faces[4].c_str());
 }
 
 }  // namespace bootlume
