@@ -89,7 +89,7 @@ double Psnr(const RgbPicture& a, const RgbPicture& b) {
 
 struct WindowRun {
   fs::path out;
-  std::string title, geometry, exit, saved, workDuring, drop, boxTitle, enterOpened;
+  std::string title, properties, geometry, exit, saved, workDuring, drop, boxTitle, enterOpened;
   RgbPicture window, afterDrop, box, afterOpen;
 };
 
@@ -118,6 +118,7 @@ class WindowTest : public ::testing::Test {
     EXPECT_EQ(result.status, 0) << result.err;
     run.title = ReadText(run.out / "title");
     run.geometry = ReadText(run.out / "geometry");
+    run.properties = ReadText(run.out / "properties");
     run.exit = ReadText(run.out / "exit");
     run.saved = ReadText(run.out / "saved");
     run.workDuring = ReadText(run.out / "work-during");
@@ -179,6 +180,13 @@ TEST_F(WindowTest, LooksAsDrawnAndEscClosesIt) {
   const WindowRun run = Drive("");
   EXPECT_EQ(run.title, "Bootlume1.0,Mirelo制作");
   EXPECT_EQ(run.geometry, "336 212 352 344");  // client area centred on 1024 x 768
+  // Its own 64 x 64 icon; a fixed size; no minimise or maximise (Motif hints:
+  // functions move and close, decorations border, title and menu).
+  EXPECT_NE(run.properties.find("Icon (64 x 64)"), std::string::npos) << run.properties;
+  EXPECT_NE(run.properties.find("program specified minimum size: 352 by 344"), std::string::npos) << run.properties;
+  EXPECT_NE(run.properties.find("program specified maximum size: 352 by 344"), std::string::npos) << run.properties;
+  EXPECT_NE(run.properties.find("_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x24, 0x1a"), std::string::npos)
+      << run.properties;
   EXPECT_EQ(run.workDuring, "yes");
   EXPECT_EQ(run.exit, "0");
   EXPECT_FALSE(fs::exists(workDirectory_));

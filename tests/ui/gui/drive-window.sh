@@ -18,7 +18,8 @@
 #                window afterwards goes to after-open.ppm; OPEN_EXPECTS_BOX
 #                says whether to wait for that box or for the replaced image
 #              WORK_DIR     record whether this folder exists while the window is open
-# Results in OUT: title, geometry ("x y width height"), window.ppm, saved,
+# Results in OUT: title, geometry ("x y width height"), properties (icon
+# and size hints as xprop prints them), window.ppm, saved,
 # work-during, exit (status after Esc, or "running").
 set -uo pipefail
 program=$1 out=$2 firmware=${3:-}
@@ -52,6 +53,7 @@ settled() {  # settled FILE [picture-expected]
   [[ -z ${2:-} ]] && return 0
   [[ $(convert "$1" -crop 352x264+0+0 -format '%[fx:maxima.r+maxima.g+maxima.b]' info:) != 0 ]]
 }
+xprop -id "$main" _NET_WM_ICON _MOTIF_WM_HINTS WM_NORMAL_HINTS >"$out/properties" 2>&1
 wait_for 20 settled "$out/window.ppm" "$firmware"
 rm -f "$out/a.ppm"
 
