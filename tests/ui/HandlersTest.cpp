@@ -46,8 +46,11 @@ struct ShownBox {
 
 bool IsJpeg(const ByteBuffer& bytes) { return bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
 
-// A firmware image: filler, an MPEG still with its end code, more filler.
+// A firmware image: the build's demo image, or one made here from filler, an
+// MPEG still with its end code, and more filler.
 ByteBuffer MakeFirmware() {
+  const std::string demo = test::BinaryDir() + "/../samples/demo-firmware.bin";
+  if (fs::exists(demo)) return test::ReadFileBytes(demo);
   ByteBuffer still = test::ReadFileBytes(test::SharedDir() + "/samples/black.mvi");
   ByteBuffer image;
   image.AppendRepeated(0x5A, 3000);
