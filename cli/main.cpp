@@ -26,11 +26,10 @@ int Info(const char* path) {
   std::printf("%s: %" PRId32 " bytes\n", path, image.size());
   if (!slot.IsValid()) {
     std::printf("no boot picture: %s\n", slot.start < 0 ? "no sequence header (00 00 01 B3)"
-                                                         : "no sequence end code (00 00 01 B7) after the header");
+                                                        : "no sequence end code (00 00 01 B7) after the header");
     return 0;
   }
-  std::printf("boot picture at offset %" PRId32 " (0x%" PRIX32 "), %" PRId32 " bytes, end code at offset %" PRId32
-              "\n",
+  std::printf("boot picture at offset %" PRId32 " (0x%" PRIX32 "), %" PRId32 " bytes, end code at offset %" PRId32 "\n",
               slot.start - 1, static_cast<std::uint32_t>(slot.start - 1), slot.length, slot.end - 1);
   return 0;
 }

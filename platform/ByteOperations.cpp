@@ -103,7 +103,7 @@ ByteBuffer ReplaceOccurrences(ByteView buffer, ByteView pattern, ByteView replac
   if (n == 0 || m == 0 || offset >= n || maxReplacements == 0) return ByteBuffer(buffer);
 
   ByteBuffer result;
-  result.Reserve(n);  // exact when the replacement is no longer than the pattern
+  result.Reserve(n);      // exact when the replacement is no longer than the pattern
   Offset copiedUpTo = 0;  // bytes before this offset are already in the result
   Offset at = offset;
   for (Offset done = 0; done < maxReplacements;) {

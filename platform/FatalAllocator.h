@@ -29,7 +29,9 @@ struct FatalAllocator {
   void deallocate(T* storage, std::size_t) noexcept { std::free(storage); }
 
   template <class U>
-  bool operator==(const FatalAllocator<U>&) const noexcept { return true; }
+  bool operator==(const FatalAllocator<U>&) const noexcept {
+    return true;
+  }
 };
 
 }  // namespace bootlume

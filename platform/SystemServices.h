@@ -59,7 +59,15 @@ bool WriteExecutableFile(const Text& path, ByteView data);
 inline constexpr std::int32_t kMessageIconExclamation = 0x30;
 inline constexpr std::int32_t kMessageSystemModal = 0x1000;
 inline constexpr std::int32_t kMessageTaskModal = 0x2000;
-enum MessageButton : std::int32_t { kButtonOk = 1, kButtonCancel, kButtonAbort, kButtonRetry, kButtonIgnore, kButtonYes, kButtonNo };
+enum MessageButton : std::int32_t {
+  kButtonOk = 1,
+  kButtonCancel,
+  kButtonAbort,
+  kButtonRetry,
+  kButtonIgnore,
+  kButtonYes,
+  kButtonNo
+};
 
 // Shows a message and returns the button pressed minus one (OK 0 .. No 6).
 // Styles get task-modal unless they ask for system-modal. Without an

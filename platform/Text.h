@@ -16,7 +16,7 @@ namespace bootlume {
 class Text {
  public:
   Text() = default;
-  Text(const char* text);  // NOLINT: literals convert implicitly
+  Text(const char* text);       // NOLINT: literals convert implicitly
   Text(std::string_view text);  // NOLINT
 
   const char* CStr() const { return bytes_.c_str(); }

@@ -42,7 +42,7 @@ AtomicFile::AtomicFile(const std::string& target, std::optional<mode_t> mode) : 
   struct stat existing {};
   if (!mode) {
     mode = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) ? existing.st_mode & 07777
-                                                                                 : NewFileMode(0666);
+                                                                               : NewFileMode(0666);
   }
   ::fchmod(file_.Get(), *mode);
 }

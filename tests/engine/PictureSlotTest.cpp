@@ -30,7 +30,7 @@ TEST(FindPictureSlot, LocatesTheFirstHeaderAndTheFirstEndCodeAfterIt) {
   } cases[] = {
       {Image(2000, 1, 1001), {1, 1001, 1004}},
       {Image(64, 11, 15), {11, 15, 8}},  // header directly followed by an end code
-      {ReplaceRange(Image(3000, 501, 2001), 100, 4, kSequenceEndCode), {501, 2001, 1504}},  // earlier end code
+      {ReplaceRange(Image(3000, 501, 2001), 100, 4, kSequenceEndCode), {501, 2001, 1504}},     // earlier end code
       {ReplaceRange(Image(3000, 501, 2001), 900, 4, kSequenceHeaderCode), {501, 2001, 1504}},  // second header
   };
   for (const auto& c : cases) {
@@ -64,7 +64,8 @@ TEST(SplicePictureStream, LaysTheStreamInAndFillsTheRestOfTheSlot) {
     ASSERT_TRUE(spliced.has_value()) << n;
     ASSERT_EQ(spliced->size(), image.size());
     EXPECT_EQ(MiddleBytes(*spliced, 1, n), stream);
-    EXPECT_EQ(MiddleBytes(*spliced, n + 1, 1004 - n), ReplaceOccurrences(BlankBuffer(1004 - n), ByteBuffer{0x00}, ByteBuffer{0xFF}));
+    EXPECT_EQ(MiddleBytes(*spliced, n + 1, 1004 - n),
+              ReplaceOccurrences(BlankBuffer(1004 - n), ByteBuffer{0x00}, ByteBuffer{0xFF}));
     EXPECT_EQ(MiddleBytes(*spliced, 1005, 5000), MiddleBytes(image, 1005, 5000));
   }
 }

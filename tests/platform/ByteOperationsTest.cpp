@@ -21,9 +21,18 @@ struct FindCase {
 
 TEST(FindBytes, ClampsStartAndReportsMissesAsMinusOne) {
   const FindCase cases[] = {
-      {kEight, kEnd, 1, 5},      {kEight, kEnd, 5, 5},    {kEight, kEnd, 0, 5},     {kEight, kEnd, -7, 5},
-      {kEight, kEnd, 6, -1},     {kEight, kEnd, 9, -1},   {kEight, kHeader, 1, 1},  {kEight, {}, 1, -1},
-      {{}, kEnd, 1, -1},         {kEight, {0xB7}, 1, 8},  {kEight, {0x01}, 4, 7},   {kEight, kEight, 1, 1},
+      {kEight, kEnd, 1, 5},
+      {kEight, kEnd, 5, 5},
+      {kEight, kEnd, 0, 5},
+      {kEight, kEnd, -7, 5},
+      {kEight, kEnd, 6, -1},
+      {kEight, kEnd, 9, -1},
+      {kEight, kHeader, 1, 1},
+      {kEight, {}, 1, -1},
+      {{}, kEnd, 1, -1},
+      {kEight, {0xB7}, 1, 8},
+      {kEight, {0x01}, 4, 7},
+      {kEight, kEight, 1, 1},
       {kEight, {0xB7, 0x00}, 1, -1},  // would run past the end
       {{0x00, 0x00, 0x00, 0x01}, {0x00, 0x00, 0x01}, 1, 2},
   };
@@ -91,7 +100,8 @@ TEST(ReplaceOccurrences, ReplacesLeftToRightWithoutOverlap) {
       {{0x00}, {0xAA, 0xBB}, 1, 2, {0xAA, 0xBB, 0xAA, 0xBB, 0x00}},
       {{}, ff, 1, std::nullopt, zeros},
   };
-  for (const Case& c : cases) EXPECT_EQ(ReplaceOccurrences(zeros, c.pattern, c.replacement, c.start, c.limit), c.expected);
+  for (const Case& c : cases)
+    EXPECT_EQ(ReplaceOccurrences(zeros, c.pattern, c.replacement, c.start, c.limit), c.expected);
 }
 
 TEST(BlankBuffer, GivesZeroBytesOrNothing) {

@@ -66,8 +66,7 @@ TEST(RunCommandLine, HiddenModesSilenceTheProgramAndOtherModesShowIt) {
     EXPECT_EQ(CaptureChildOutput([&] { EXPECT_TRUE(RunCommandLine(talk, true, hidden)); }), "") << hidden;
   }
   for (std::int32_t shown : {2, 4, 6, 7, 100}) {
-    EXPECT_EQ(CaptureChildOutput([&] { EXPECT_TRUE(RunCommandLine(talk, true, shown)); }), "to-out\nto-err\n")
-        << shown;
+    EXPECT_EQ(CaptureChildOutput([&] { EXPECT_TRUE(RunCommandLine(talk, true, shown)); }), "to-out\nto-err\n") << shown;
   }
   EXPECT_EQ(CaptureChildOutput([&] { EXPECT_TRUE(RunCommandLine(talk, true)); }), "to-out\nto-err\n");
 }
@@ -77,7 +76,8 @@ TEST(RunCommandLine, PassesArgumentsWithoutAShell) {
   const std::string tools = dir / "my tools";
   fs::create_directories(tools);
   const std::string record = tools + "/record";
-  test::WriteFileBytes(record, ByteBuffer::FromString("#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > \"$(dirname \"$0\")/args\"\n"));
+  test::WriteFileBytes(record,
+                       ByteBuffer::FromString("#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > \"$(dirname \"$0\")/args\"\n"));
   fs::permissions(record, fs::perms::owner_all);
   EXPECT_TRUE(RunCommandLine(Text("\"" + record + "\" \"a b\" c;touch${IFS}x $(id) `id` >out"), true, kShowHidden));
   EXPECT_EQ(test::ReadFileBytes(tools + "/args").AsString(), "5|a b|c;touch${IFS}x|$(id)|`id`|>out|");

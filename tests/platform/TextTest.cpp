@@ -25,8 +25,8 @@ TEST(NumberToText, WritesIntegralValuesAsPlainDecimals) {
   const struct {
     double number;
     const char* text;
-  } cases[] = {{1004.0, "1004"}, {123456.0, "123456"}, {-96.0, "-96"}, {0.0, "0"},
-               {2147483647.0, "2147483647"}, {0.5, "0.5"}, {1e13, "1e+13"}};
+  } cases[] = {{1004.0, "1004"}, {123456.0, "123456"}, {-96.0, "-96"}, {0.0, "0"}, {2147483647.0, "2147483647"},
+               {0.5, "0.5"},     {1e13, "1e+13"}};
   for (const auto& c : cases) EXPECT_EQ(NumberToText(c.number), Text(c.text)) << c.text;
 }
 
