@@ -46,7 +46,8 @@ std::optional<Text> LocalPathFromUri(std::string_view uri, std::string_view host
     const std::size_t slash = rest.find('/');
     if (slash == std::string_view::npos) return std::nullopt;
     const std::string_view host = rest.substr(0, slash);
-    if (!host.empty() && !EqualsIgnoringCase(host, "localhost") && !(!hostName.empty() && EqualsIgnoringCase(host, hostName))) {
+    if (!host.empty() && !EqualsIgnoringCase(host, "localhost") &&
+        !(!hostName.empty() && EqualsIgnoringCase(host, hostName))) {
       return std::nullopt;
     }
     rest.remove_prefix(slash);

@@ -1,12 +1,12 @@
 #include "ui/JpegDecoder.h"
 
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <cstdlib>
-
-#include <jpeglib.h>
-#include <jerror.h>
 
 namespace bootlume {
 namespace {

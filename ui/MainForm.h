@@ -22,10 +22,10 @@ inline constexpr int kClientHeight = 344;
 inline constexpr int kOuterWidth = 359;
 inline constexpr int kOuterHeight = 375;
 
-inline constexpr ControlPlace kPictureBoxPlace{0, 0, 352, 264};  // 图片框1
-inline constexpr ControlPlace kLabelPlace{0, 264, 352, 56};      // 标签1
-inline constexpr ControlPlace kOpenButtonPlace{0, 320, 104, 24};        // _打开图片
-inline constexpr ControlPlace kSaveImageButtonPlace{104, 320, 112, 24};  // 按钮2
+inline constexpr ControlPlace kPictureBoxPlace{0, 0, 352, 264};            // 图片框1
+inline constexpr ControlPlace kLabelPlace{0, 264, 352, 56};                // 标签1
+inline constexpr ControlPlace kOpenButtonPlace{0, 320, 104, 24};           // _打开图片
+inline constexpr ControlPlace kSaveImageButtonPlace{104, 320, 112, 24};    // 按钮2
 inline constexpr ControlPlace kSavePictureButtonPlace{224, 320, 128, 24};  // 按钮3
 
 // The texts as stored, line breaks included.

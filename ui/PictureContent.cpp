@@ -16,8 +16,8 @@ PictureRect PlacePicture(int displayMode, int viewWidth, int viewHeight, int pic
     case 2: {
       int width = pictureWidth, height = pictureHeight;
       if (width > viewWidth || height > viewHeight) {
-        const double scale = std::min(static_cast<double>(viewWidth) / pictureWidth,
-                                      static_cast<double>(viewHeight) / pictureHeight);
+        const double scale =
+            std::min(static_cast<double>(viewWidth) / pictureWidth, static_cast<double>(viewHeight) / pictureHeight);
         width = std::max(1, static_cast<int>(pictureWidth * scale));
         height = std::max(1, static_cast<int>(pictureHeight * scale));
       }

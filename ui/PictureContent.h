@@ -28,9 +28,9 @@ class PictureContent {
  public:
   // Settings as a form stores them; display mode 3 is only possible here.
   struct Settings {
-    int border = 0;                   // 0 none .. 5 thin line
-    std::uint32_t backColour = 0;     // black
-    int displayMode = 1;              // stretched
+    int border = 0;                // 0 none .. 5 thin line
+    std::uint32_t backColour = 0;  // black
+    int displayMode = 1;           // stretched
     bool playAnimation = true;
   };
 

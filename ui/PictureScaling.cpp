@@ -9,8 +9,8 @@ namespace {
 
 // The source samples and weights that make up one target sample.
 struct Contribution {
-  int first = 0;                // first source index
-  std::vector<float> weights;   // for first, first + 1, ...
+  int first = 0;               // first source index
+  std::vector<float> weights;  // for first, first + 1, ...
 };
 
 std::vector<Contribution> Contributions(int sourceSize, int targetSize) {

@@ -12,7 +12,9 @@ struct RgbPicture {
   std::vector<std::uint8_t> pixels;  // width * height * 3 bytes
 
   bool empty() const { return width <= 0 || height <= 0; }
-  const std::uint8_t* Pixel(int x, int y) const { return pixels.data() + (static_cast<std::size_t>(y) * width + x) * 3; }
+  const std::uint8_t* Pixel(int x, int y) const {
+    return pixels.data() + (static_cast<std::size_t>(y) * width + x) * 3;
+  }
 };
 
 }  // namespace bootlume

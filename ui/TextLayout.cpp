@@ -17,8 +17,8 @@ std::size_t CharLength(std::string_view text, std::size_t at) {
 }
 
 bool ClosesPhrase(std::string_view character) {
-  static constexpr std::array<std::string_view, 16> kClosing = {
-      ",", ".", ";", ":", "!", "?", ")", "]", "}", "，", "。", "、", "；", "：", "！", "？"};
+  static constexpr std::array<std::string_view, 16> kClosing = {",", ".",  ";",  ":",  "!",  "?",  ")",  "]",
+                                                                "}", "，", "。", "、", "；", "：", "！", "？"};
   for (std::string_view closing : kClosing) {
     if (character == closing) return true;
   }

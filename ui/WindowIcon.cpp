@@ -29,7 +29,7 @@ Colour Sample(double x, double y) {
     if (y >= 41) sky = {30, 60, 40, 1};  // dark land below the horizon
     return sky;
   }
-  if (InRoundedRect(x, y, 4, 8, 60, 51, 6)) return {48, 52, 60, 1};  // cabinet
+  if (InRoundedRect(x, y, 4, 8, 60, 51, 6)) return {48, 52, 60, 1};     // cabinet
   if (x >= 27 && x <= 37 && y > 51 && y <= 56) return {80, 84, 92, 1};  // neck
   if (InRoundedRect(x, y, 16, 55, 48, 60, 2)) return {64, 68, 76, 1};   // foot
   return {};

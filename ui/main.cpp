@@ -1,9 +1,9 @@
 // Bootlume: shows and replaces the boot picture of a receiver's firmware.
 //   bootlume [FIRMWARE]   FIRMWARE is loaded as if dropped on the window.
-#include <unistd.h>
-
 #include <FL/Fl.H>
 #include <FL/x.H>
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +13,8 @@
 
 #include "platform/SystemServices.h"
 #include "ui/Handlers.h"
-#include "ui/fltk/Fonts.h"
 #include "ui/fltk/FltkMessageBox.h"
+#include "ui/fltk/Fonts.h"
 #include "ui/fltk/MainWindow.h"
 
 namespace {

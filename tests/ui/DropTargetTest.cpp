@@ -144,7 +144,7 @@ TEST_F(DropTargetTest, NothingIsRaisedWithoutFilesOrEffect) {
   target_.Drop(text, kDropCopy, {});
 
   EXPECT_EQ(target_.Drop(files_, kDropCopy | kDropMove, {true, true}), kDropNone);  // Ctrl+Shift
-  EXPECT_EQ(target_.Drop(files_, kDropCopy, {true, false}), kDropNone);  // Shift, move not allowed
+  EXPECT_EQ(target_.Drop(files_, kDropCopy, {true, false}), kDropNone);             // Shift, move not allowed
   files_.files = {};
   target_.Drop(files_, kDropCopy, {});  // a list that names no local file
   EXPECT_TRUE(got_.empty());

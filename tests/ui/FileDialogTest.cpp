@@ -30,11 +30,11 @@ TEST(FilterList, ConvertsFilterTexts) {
       {"图片|.*jpg", Bytes("图片\0.*jpg\0\0"), {{"图片", ".*jpg"}}},
       {"数据|*.bin", Bytes("数据\0*.bin\0\0"), {{"数据", "*.bin"}}},
       {"*.jpg", Bytes("*.jpg\0\0"), {{"*.jpg", ""}}},
-      {"a|b||", Bytes("a\0b\0\0"), {{"a", "b"}}},                    // no second "||"
-      {"a|b| \t\r\n", Bytes("a\0b\0\0\0"), {{"a", "b"}}},            // trailing blanks cut
+      {"a|b||", Bytes("a\0b\0\0"), {{"a", "b"}}},          // no second "||"
+      {"a|b| \t\r\n", Bytes("a\0b\0\0\0"), {{"a", "b"}}},  // trailing blanks cut
       {"a|b|c|d", Bytes("a\0b\0c\0d\0\0"), {{"a", "b"}, {"c", "d"}}},
-      {"a|b|c", Bytes("a\0b\0c\0\0"), {{"a", "b"}, {"c", ""}}},        // odd count
-      {"a||b|c", Bytes("a\0\0b\0c\0\0"), {{"a", ""}}},                 // ends at the first empty part
+      {"a|b|c", Bytes("a\0b\0c\0\0"), {{"a", "b"}, {"c", ""}}},  // odd count
+      {"a||b|c", Bytes("a\0\0b\0c\0\0"), {{"a", ""}}},           // ends at the first empty part
       {"  \t\r\n", "", {}},
       {"", "", {}},
   };
@@ -120,10 +120,10 @@ TEST_F(FileDialogTest, CancelAndFailuresChangeNothing) {
   test::WriteFileBytes(folder_ / "p.jpg", ByteBuffer{1});
   FileDialog dialog(chooser_, kOpenDialog, "jpg| *.jpg", Text(folder_ / "p.jpg"));
   const std::filesystem::path before = std::filesystem::current_path();
-  chooser_.answers = {std::nullopt,                              // cancel
-                      Text(folder_ / "missing.jpg"),            // open: must exist
-                      Text(folder_.Path().string()),            // a folder is no file
-                      Text(folder_ / "no-such-dir/x.jpg")};     // folder must exist
+  chooser_.answers = {std::nullopt,                          // cancel
+                      Text(folder_ / "missing.jpg"),         // open: must exist
+                      Text(folder_.Path().string()),         // a folder is no file
+                      Text(folder_ / "no-such-dir/x.jpg")};  // folder must exist
   for (int i = 0; i < 4; ++i) {
     EXPECT_FALSE(dialog.Open()) << i;
     EXPECT_EQ(dialog.FileName(), Text(folder_ / "p.jpg")) << i;

@@ -74,9 +74,11 @@ class HandlersTest : public ::testing::Test {
     ASSERT_TRUE(FindPictureSlot(firmware_).IsValid());
     test::WriteFileBytes(firmwarePath_, firmware_);
     picturePath_ = pictures_ / "new picture.jpg";
-    test::WriteFileBytes(picturePath_, test::EncodeJpeg(test::MakePicture(320, 240, [](int x, int y) {
-                                                        return std::tuple{x % 256, y % 256, 128};
-                                                      }), 3));
+    test::WriteFileBytes(picturePath_, test::EncodeJpeg(test::MakePicture(320, 240,
+                                                                          [](int x, int y) {
+                                                                            return std::tuple{x % 256, y % 256, 128};
+                                                                          }),
+                                                        3));
     OnWindowCreated(form_);
   }
 

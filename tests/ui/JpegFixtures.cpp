@@ -1,10 +1,10 @@
 #include "tests/ui/JpegFixtures.h"
 
+#include <jpeglib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include <jpeglib.h>
 
 namespace bootlume::test {
 

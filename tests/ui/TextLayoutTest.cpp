@@ -45,12 +45,12 @@ TEST(TextLayout, BreakRules) {
     std::vector<std::string> lines;
   };
   const std::vector<Case> cases = {
-      {"hello world", 80, {"hello", "world"}},          // at the blank, which goes
+      {"hello world", 80, {"hello", "world"}},  // at the blank, which goes
       {"hello world", 200, {"hello world"}},
-      {"abcdefghij", 40, {"abcde", "fghij"}},           // no opportunity: between characters
-      {"中文字", 32, {"中文", "字"}},                    // between ideographs
-      {"中文,字", 36, {"中", "文,", "字"}},              // never before a comma
-      {"ab中", 24, {"ab", "中"}},                        // from ASCII to an ideograph
+      {"abcdefghij", 40, {"abcde", "fghij"}},  // no opportunity: between characters
+      {"中文字", 32, {"中文", "字"}},          // between ideographs
+      {"中文,字", 36, {"中", "文,", "字"}},    // never before a comma
+      {"ab中", 24, {"ab", "中"}},              // from ASCII to an ideograph
       {"a\r\nb\rc\nd", 100, {"a", "b", "c", "d"}},
       {"", 100, {""}},
   };

@@ -111,10 +111,10 @@ class WindowTest : public ::testing::Test {
     run.out = scratch_.Path() / ("run" + std::to_string(runs_++));
     std::vector<std::string> env = environment;
     env.push_back("WORK_DIR=" + workDirectory_);
-    const test::ProcessResult result = test::RunProgram(
-        {"timeout", "300", "xvfb-run", "-a", "-s", "-screen 0 1024x768x24", test::SourceDir() + "/tests/ui/gui/drive-window.sh",
-         program_, run.out.string(), firmware},
-        env);
+    const test::ProcessResult result =
+        test::RunProgram({"timeout", "300", "xvfb-run", "-a", "-s", "-screen 0 1024x768x24",
+                          test::SourceDir() + "/tests/ui/gui/drive-window.sh", program_, run.out.string(), firmware},
+                         env);
     EXPECT_EQ(result.status, 0) << result.err;
     run.title = ReadText(run.out / "title");
     run.geometry = ReadText(run.out / "geometry");
@@ -134,8 +134,8 @@ class WindowTest : public ::testing::Test {
 
   // Runs the window and drags `data` of `type` onto it.
   WindowRun DriveWithDrop(const std::string& firmware, const std::string& type, const std::string& data) {
-    return Drive(firmware, {"DROP_PROGRAM=" + test::BinaryDir() + "/xdnd-drop", "DROP_TYPE=" + type,
-                            "DROP_DATA=" + data});
+    return Drive(firmware,
+                 {"DROP_PROGRAM=" + test::BinaryDir() + "/xdnd-drop", "DROP_TYPE=" + type, "DROP_DATA=" + data});
   }
 
   // A firmware whose boot picture is colourful: the build's demo image, or
@@ -145,8 +145,10 @@ class WindowTest : public ::testing::Test {
     if (fs::exists(demo)) return demo;
     if (!test::HaveProgram("ffmpeg")) return {};
     const std::string still = scratch_ / "still.m2v";
-    const int status = test::RunShell("ffmpeg -loglevel error -y -f lavfi -i testsrc=size=720x576:rate=25 -frames:v 1 "
-                                      "-c:v mpeg2video -q:v 3 -f mpeg2video '" + still + "'");
+    const int status = test::RunShell(
+        "ffmpeg -loglevel error -y -f lavfi -i testsrc=size=720x576:rate=25 -frames:v 1 "
+        "-c:v mpeg2video -q:v 3 -f mpeg2video '" +
+        still + "'");
     if (status != 0) return {};
     ByteBuffer image;
     image.AppendRepeated(0x11, 4096);
@@ -277,8 +279,8 @@ std::string ChosenPicture(const test::TempDirectory& folder) {
 TEST_F(WindowTest, ChoosingAPictureWithoutAnImageShowsTheFailureBox) {
   test::TempDirectory folder;
   const std::string picture = ChosenPicture(folder);
-  const WindowRun run = Drive("", {"OPEN_PICTURE=" + (folder / "我的图片.jpg"), "OPEN_PICTURE_FROM=" + picture,
-                                   "OPEN_EXPECTS_BOX=1"});
+  const WindowRun run =
+      Drive("", {"OPEN_PICTURE=" + (folder / "我的图片.jpg"), "OPEN_PICTURE_FROM=" + picture, "OPEN_EXPECTS_BOX=1"});
   EXPECT_EQ(run.boxTitle, "提示");
   ASSERT_FALSE(run.box.empty());
   // The exclamation icon is yellow; the message is drawn in dark glyphs.
@@ -302,8 +304,7 @@ TEST_F(WindowTest, ChoosingAPictureReplacesTheBootPictureBesideIt) {
   if (firmware.empty()) GTEST_SKIP() << "no demo firmware and no ffmpeg to make one";
   test::TempDirectory folder;
   const std::string picture = ChosenPicture(folder);
-  const WindowRun run =
-      Drive(firmware, {"OPEN_PICTURE=" + (folder / "new.jpg"), "OPEN_PICTURE_FROM=" + picture});
+  const WindowRun run = Drive(firmware, {"OPEN_PICTURE=" + (folder / "new.jpg"), "OPEN_PICTURE_FROM=" + picture});
   EXPECT_TRUE(run.boxTitle.empty());
   const ByteBuffer written = test::ReadFileBytes(folder / "已修改.BIN");
   EXPECT_EQ(written.size(), test::ReadFileBytes(firmware).size());

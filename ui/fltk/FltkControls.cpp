@@ -18,8 +18,8 @@ void TextLabel::draw() {
   draw_box();
   fl_font(font_, size_);
   fl_color(FL_BLACK);
-  const std::vector<std::string> lines =
-      WrapText(text_, w(), [](std::string_view piece) { return fl_width(piece.data(), static_cast<int>(piece.size())); });
+  const std::vector<std::string> lines = WrapText(
+      text_, w(), [](std::string_view piece) { return fl_width(piece.data(), static_cast<int>(piece.size())); });
   fl_push_clip(x(), y(), w(), h());
   const int lineHeight = fl_height();
   int baseline = y() + lineHeight - fl_descent();

@@ -4,6 +4,7 @@
 
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Widget.H>
+
 #include <string>
 #include <string_view>
 

@@ -3,6 +3,7 @@
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
+
 #include <filesystem>
 #include <string>
 

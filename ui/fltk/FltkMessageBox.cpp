@@ -6,6 +6,7 @@
 #include <FL/Fl_Widget.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -31,12 +32,18 @@ struct ButtonSpec {
 
 std::vector<ButtonSpec> ButtonsOf(std::int32_t style) {
   switch (style & 0x0F) {
-    case 1: return {{"确定", kButtonOk}, {"取消", kButtonCancel}};
-    case 2: return {{"中止(&A)", kButtonAbort}, {"重试(&R)", kButtonRetry}, {"忽略(&I)", kButtonIgnore}};
-    case 3: return {{"是(&Y)", kButtonYes}, {"否(&N)", kButtonNo}, {"取消", kButtonCancel}};
-    case 4: return {{"是(&Y)", kButtonYes}, {"否(&N)", kButtonNo}};
-    case 5: return {{"重试(&R)", kButtonRetry}, {"取消", kButtonCancel}};
-    default: return {{"确定", kButtonOk}};
+    case 1:
+      return {{"确定", kButtonOk}, {"取消", kButtonCancel}};
+    case 2:
+      return {{"中止(&A)", kButtonAbort}, {"重试(&R)", kButtonRetry}, {"忽略(&I)", kButtonIgnore}};
+    case 3:
+      return {{"是(&Y)", kButtonYes}, {"否(&N)", kButtonNo}, {"取消", kButtonCancel}};
+    case 4:
+      return {{"是(&Y)", kButtonYes}, {"否(&N)", kButtonNo}};
+    case 5:
+      return {{"重试(&R)", kButtonRetry}, {"取消", kButtonCancel}};
+    default:
+      return {{"确定", kButtonOk}};
   }
 }
 
@@ -138,7 +145,8 @@ void ButtonPressed(Fl_Widget*, void* data) {
 std::int32_t PresentMessageBox(const Text& message, std::int32_t style, const Text& title) {
   const std::vector<ButtonSpec> buttons = ButtonsOf(style);
   const std::int32_t icon = style & kIconMask;
-  const bool hasIcon = icon == kIconStop || icon == kIconQuestion || icon == kIconExclamation || icon == kIconInformation;
+  const bool hasIcon =
+      icon == kIconStop || icon == kIconQuestion || icon == kIconExclamation || icon == kIconInformation;
 
   fl_font(FL_HELVETICA, kGuiFontSize);
   const auto measure = [](std::string_view piece) { return fl_width(piece.data(), static_cast<int>(piece.size())); };
@@ -168,7 +176,8 @@ std::int32_t PresentMessageBox(const Text& message, std::int32_t style, const Te
   std::vector<Binding> bindings;
   bindings.reserve(buttons.size());
   for (const ButtonSpec& spec : buttons) {
-    Fl_Button* button = new Fl_Button(left, height - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, spec.caption);
+    Fl_Button* button =
+        new Fl_Button(left, height - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, spec.caption);
     button->labelsize(kGuiFontSize);
     bindings.push_back({&outcome, spec.id});
     button->callback(ButtonPressed, &bindings.back());

@@ -19,12 +19,18 @@ struct Frame {
 
 Frame BorderFrame(int border) {
   switch (border) {
-    case 1: return {FL_DOWN_FRAME, 2};
-    case 2: return {FL_UP_FRAME, 2};
-    case 3: return {FL_THIN_DOWN_FRAME, 1};
-    case 4: return {FL_DOWN_FRAME, 4};
-    case 5: return {FL_BORDER_FRAME, 1};
-    default: return {FL_NO_BOX, 0};
+    case 1:
+      return {FL_DOWN_FRAME, 2};
+    case 2:
+      return {FL_UP_FRAME, 2};
+    case 3:
+      return {FL_THIN_DOWN_FRAME, 1};
+    case 4:
+      return {FL_DOWN_FRAME, 4};
+    case 5:
+      return {FL_BORDER_FRAME, 1};
+    default:
+      return {FL_NO_BOX, 0};
   }
 }
 

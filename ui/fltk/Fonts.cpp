@@ -1,8 +1,8 @@
 #include "ui/fltk/Fonts.h"
 
+#include <FL/Fl.H>
 #include <fontconfig/fontconfig.h>
 
-#include <FL/Fl.H>
 #include <string>
 
 namespace bootlume {

@@ -2,6 +2,7 @@
 
 #include <FL/Fl.H>
 #include <FL/x.H>
+
 #include <string>
 
 #include "ui/Handlers.h"
@@ -64,8 +65,8 @@ MainWindow::MainWindow()
   callback([](Fl_Widget* window, void*) { static_cast<MainWindow*>(window)->Close(); });
   openButton_->callback([](Fl_Widget*, void* self) { OnOpenPictureClicked(static_cast<MainWindow*>(self)->form_); },
                         this);
-  saveImageButton_->callback(
-      [](Fl_Widget*, void* self) { OnSaveImageClicked(static_cast<MainWindow*>(self)->form_); }, this);
+  saveImageButton_->callback([](Fl_Widget*, void* self) { OnSaveImageClicked(static_cast<MainWindow*>(self)->form_); },
+                             this);
   savePictureButton_->callback(
       [](Fl_Widget*, void* self) { OnSavePictureClicked(static_cast<MainWindow*>(self)->form_); }, this);
   dropTarget_.gotFile = [this](const Text& path) { OnGotFile(form_, path); };
@@ -91,8 +92,8 @@ void MainWindow::ApplyFrameHints() {
     unsigned long status;
   } hints = {1 | 2, 4 | 32, 2 | 8 | 16, 0, 0};
   const Atom motif = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
-  XChangeProperty(fl_display, fl_xid(this), motif, motif, 32, PropModeReplace,
-                  reinterpret_cast<unsigned char*>(&hints), 5);
+  XChangeProperty(fl_display, fl_xid(this), motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&hints),
+                  5);
   XFlush(fl_display);
 }
 

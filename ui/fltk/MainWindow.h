@@ -4,6 +4,7 @@
 
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_RGB_Image.H>
+
 #include <memory>
 #include <vector>
 

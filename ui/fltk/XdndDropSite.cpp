@@ -1,12 +1,12 @@
 #include "ui/fltk/XdndDropSite.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
 #include <X11/Xatom.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <climits>
 #include <optional>
@@ -26,8 +26,8 @@ namespace {
 constexpr std::chrono::seconds kFetchTimeout{5};
 
 const std::initializer_list<const char*> kFileTypes = {"text/uri-list"};
-const std::initializer_list<const char*> kTextTypes = {"text/plain;charset=utf-8", "text/plain;charset=UTF-8",
-                                                       "UTF8_STRING", "text/plain", "STRING", "TEXT"};
+const std::initializer_list<const char*> kTextTypes = {
+    "text/plain;charset=utf-8", "text/plain;charset=UTF-8", "UTF8_STRING", "text/plain", "STRING", "TEXT"};
 const std::initializer_list<const char*> kHtmlTypes = {"text/html"};
 const std::initializer_list<const char*> kUrlTypes = {"_NETSCAPE_URL", "text/x-moz-url"};
 
@@ -51,8 +51,8 @@ std::vector<std::string> EnteredTypes(const XClientMessageEvent& enter) {
     int format = 0;
     unsigned long count = 0, remaining = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(fl_display, source, fl_XdndTypeList, 0, 0x8000, False, XA_ATOM, &actual, &format,
-                           &count, &remaining, &data) == Success &&
+    if (XGetWindowProperty(fl_display, source, fl_XdndTypeList, 0, 0x8000, False, XA_ATOM, &actual, &format, &count,
+                           &remaining, &data) == Success &&
         actual == XA_ATOM && format == 32 && data != nullptr) {
       const Atom* atoms = reinterpret_cast<const Atom*>(data);
       for (unsigned long i = 0; i < count; ++i) types.push_back(AtomName(atoms[i]));
@@ -120,10 +120,14 @@ class XdndDragData : public DragData {
  private:
   static std::initializer_list<const char*> TypesOf(DropFormat format) {
     switch (format) {
-      case DropFormat::kFiles: return kFileTypes;
-      case DropFormat::kHtml: return kHtmlTypes;
-      case DropFormat::kUrl: return kUrlTypes;
-      default: return kTextTypes;
+      case DropFormat::kFiles:
+        return kFileTypes;
+      case DropFormat::kHtml:
+        return kHtmlTypes;
+      case DropFormat::kUrl:
+        return kUrlTypes;
+      default:
+        return kTextTypes;
     }
   }
 

@@ -4,10 +4,10 @@
 // TYPE is the one offered data type ("text/uri-list", "text/plain", ...),
 // DATA its content. Prints "accepted 0|1" from the target's status answer and
 // "finished" once the target has finished with the drop.
-#include <poll.h>
-
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <poll.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +39,8 @@ void Send(Window target, const char* type, long l1, long l2, long l3, long l4) {
 // Next event within the time left; false on time-out.
 bool NextEvent(XEvent& event, std::chrono::steady_clock::time_point deadline) {
   while (!XPending(display)) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd connection{ConnectionNumber(display), POLLIN, 0};
     poll(&connection, 1, static_cast<int>(left.count()));
