@@ -32,14 +32,21 @@ struct ReadResult {
 // black. With a target size, a large picture may come back reduced (a JPEG
 // decoded at a DCT scale) but never below twice the target in either
 // direction, so that the final resize keeps its quality.
+// A file whose picture data is cut off or damaged is kCannotOpen (one that
+// lacks only its trailer, JPEG's EOI or PNG's IEND, is read), and so is a
+// picture above 65535 pixels a side or 2^27 pixels, refused from its header.
+// Running out of memory throws std::bad_alloc, also inside the decoders.
 ReadResult ReadPicture(const std::string& path, int targetWidth = 0, int targetHeight = 0);
 
 // Stretches to width x height without keeping the aspect ratio, with a
-// quality filter; the same size gives the same pixels.
+// quality filter (Lanczos3 scaled to the reduction when reducing, Catmull-Rom
+// when enlarging); the same size gives the same pixels.
 RgbImage ResizeRgb(const RgbImage& source, int width, int height);
 
-// ITU-R BT.601 Y'CbCr with studio ranges, chroma reduced to 4:2:0 at MPEG-2's
-// chroma positions. Width and height are even.
+// ITU-R BT.601 Y'CbCr with studio ranges (each value correctly rounded),
+// chroma low-pass filtered onto MPEG-2's 4:2:0 positions: horizontally on the
+// even luma columns, vertically midway between luma rows 2j and 2j+1.
+// Width and height are even.
 struct Planes420 {
   int width = 0;
   int height = 0;
