@@ -11,7 +11,6 @@ ByteBuffer LoadedImage;
 
 namespace {
 
-constexpr std::string_view kOutputImageName = "已修改.BIN";
 constexpr std::string_view kSavedPictureName = "图片.jpg";
 constexpr std::string_view kFailureMessage = "修改开机画面失败，请重试！";
 constexpr std::string_view kFailureTitle = "提示";
@@ -65,7 +64,7 @@ void OnOpenPictureClicked(MainForm& form) {
     BusyScope busy(form);
     replaced = ReplaceBootPicture(LoadedImage, path);
     // The picture shown comes from the file as written and read back.
-    if (replaced) picture = PreviewBootPicture(ReadWholeFile(kOutputImageName));
+    if (replaced) picture = PreviewBootPicture(ReadWholeFile(kModifiedImageName));
   }
   if (replaced) {
     form.pictureBox.SetPicture(picture);
@@ -87,7 +86,7 @@ void OnSaveImageClicked(MainForm& form) {
   form.fileDialog.SetKind(kSaveDialog);
   form.fileDialog.SetFilter("数据|*.bin");
   if (!form.fileDialog.Open()) return;
-  WriteWholeFile(kOutputImageName, LoadedImage);
+  WriteWholeFile(kModifiedImageName, LoadedImage);
 }
 
 void ReleaseGlobals() {
