@@ -1,47 +1,43 @@
-// bootlume-cli: the boot picture tools for scripts and headless machines.
-#include <cinttypes>
+// bootlume-cli: the boot picture tools for scripts, batch work and headless
+// machines, on the same work area and pipelines as the window.
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
-#include "engine/PictureSlot.h"
-#include "platform/SystemServices.h"
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
+#include "cli/WorkAreaSession.h"
 
-namespace {
+namespace bootlume::cli {
 
-using namespace bootlume;
-
-constexpr const char* kUsage =
-    "usage: bootlume-cli info FIRMWARE\n"
-    "  info   where the boot picture of FIRMWARE lies\n";
-
-int Info(const char* path) {
-  const ByteBuffer image = ReadWholeFile(path);
-  if (image.empty()) {
-    std::fprintf(stderr, "bootlume-cli: cannot read %s (missing, empty, not a regular file or 2 GiB or larger)\n",
-                 path);
-    return 1;
-  }
-  const PictureSlot slot = FindPictureSlot(image);
-  std::printf("%s: %" PRId32 " bytes\n", path, image.size());
-  if (!slot.IsValid()) {
-    std::printf("no boot picture: %s\n", slot.start < 0 ? "no sequence header (00 00 01 B3)"
-                                                        : "no sequence end code (00 00 01 B7) after the header");
-    return 0;
-  }
-  std::printf("boot picture at offset %" PRId32 " (0x%" PRIX32 "), %" PRId32 " bytes, end code at offset %" PRId32 "\n",
-              slot.start - 1, static_cast<std::uint32_t>(slot.start - 1), slot.length, slot.end - 1);
-  return 0;
+int Fail(const std::string& message) {
+  // After an interrupt the failure is its consequence, not news.
+  if (!WorkAreaSession::Interrupted()) std::fprintf(stderr, "bootlume-cli: %s\n", message.c_str());
+  return 1;
 }
 
-}  // namespace
+}  // namespace bootlume::cli
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsage, stdout);
-    return 0;
+  using namespace bootlume::cli;
+  const CliOptions options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  switch (options.command) {
+    case Command::kNone:
+      std::fprintf(stderr, "bootlume-cli: %s\n%s", options.error.c_str(), kUsage);
+      return 2;
+    case Command::kHelp:
+      std::fputs(kUsage, stdout);
+      return 0;
+    case Command::kVersion:
+      std::puts("bootlume-cli " BOOTLUME_VERSION);
+      return 0;
+    case Command::kInfo:
+      return RunInfo(options);
+    case Command::kExtract:
+    case Command::kReplace: {
+      const WorkAreaSession session;
+      return options.command == Command::kExtract ? RunExtract(options) : RunReplace(options);
+    }
   }
-  if (argc == 3 && std::strcmp(argv[1], "info") == 0) return Info(argv[2]);
-  std::fputs(kUsage, stderr);
   return 2;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <vector>
 
 #include "platform/ByteBuffer.h"
 #include "platform/Text.h"
@@ -38,6 +39,23 @@ bool MakeDirectory(const Text& path);
 // empty or blank path and the file-system root are refused. True when the
 // directory itself is gone.
 bool RemoveDirectoryTree(const Text& path);
+
+// Deletes a file (or link), never a directory; true when this call removed it.
+bool RemoveFile(const Text& path);
+
+// Removes a directory that is empty; true when this call removed it.
+bool RemoveEmptyDirectory(const Text& path);
+
+// The names in a directory, without "." and ".."; empty when it cannot be read.
+std::vector<Text> ListDirectory(const Text& path);
+
+// Whether `path` is a directory (not a link to one) that belongs to this user
+// and that nobody else may write to.
+bool IsPrivateDirectory(const Text& path);
+
+// The host's folder for the work directory, with its trailing separator:
+// $XDG_RUNTIME_DIR/bootlume/ when that is set, otherwise /tmp/bootlume-<uid>/.
+Text HostWorkDirectory();
 
 // Copies a file over `target`, replacing it atomically. True on success.
 bool CopyFileTo(const Text& source, const Text& target);

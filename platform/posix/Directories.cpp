@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,19 +57,52 @@ void EmptyDirectory(int directory) {
   }
 }
 
+std::string WithoutTrailingSeparators(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  return std::string(path);
+}
+
 // The path without leading blanks and trailing separators, or empty when it
 // must not be removed: nothing left, the root, or a "." or ".." component
 // at its end (removing those would empty the folder and then fail).
 std::string RemovablePath(std::string_view path) {
   while (!path.empty() && path.front() == ' ') path.remove_prefix(1);
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  if (path.empty() || path == "/") return {};
-  const std::string_view last = path.substr(path.rfind('/') + 1);
+  std::string trimmed = WithoutTrailingSeparators(path);
+  if (trimmed.empty() || trimmed == "/") return {};
+  const std::string_view last = std::string_view(trimmed).substr(trimmed.rfind('/') + 1);
   if (last == "." || last == "..") return {};
-  return std::string(path);
+  return trimmed;
 }
 
 }  // namespace
+
+bool RemoveEmptyDirectory(const Text& path) { return !path.empty() && ::rmdir(path.CStr()) == 0; }
+
+std::vector<Text> ListDirectory(const Text& path) {
+  std::vector<Text> names;
+  if (path.empty()) return names;
+  DIR* stream = ::opendir(path.CStr());
+  if (stream == nullptr) return names;
+  while (const dirent* entry = ::readdir(stream)) {
+    const std::string_view name(entry->d_name);
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(stream);
+  return names;
+}
+
+bool IsPrivateDirectory(const Text& path) {
+  struct stat info {};
+  const std::string folder = WithoutTrailingSeparators(path.View());
+  return !folder.empty() && ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+         info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+Text HostWorkDirectory() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') return ConcatText({WithoutTrailingSeparators(runtime), "/bootlume/"});
+  return ConcatText({"/tmp/bootlume-", std::to_string(::geteuid()), "/"});
+}
 
 bool MakeDirectory(const Text& path) { return !path.empty() && ::mkdir(path.CStr(), 0700) == 0; }
 

@@ -65,6 +65,8 @@ bool WriteExecutableFile(const Text& path, ByteView data) {
   return WriteFile(path, {data}, AtomicFile::NewFileMode(0777) | S_IRUSR | S_IXUSR);
 }
 
+bool RemoveFile(const Text& path) { return !path.empty() && ::unlink(path.CStr()) == 0; }
+
 bool CopyFileTo(const Text& source, const Text& target) {
   struct stat info {};
   const Descriptor input = OpenRegularFile(source, info);

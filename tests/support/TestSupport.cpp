@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -114,5 +115,26 @@ void WriteFileBytes(const std::string& path, ByteView bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
+
+double PicturePsnr(const std::string& a, const std::string& b) {
+  const ProcessResult result = RunProgram({"compare", "-metric", "PSNR", a, b, "null:"});
+  if (result.status != 0 && result.status != 1) return -1;
+  if (result.err.rfind("inf", 0) == 0) return 999;
+  try {
+    return std::stod(result.err);
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
+std::pair<int, int> PictureSize(const std::string& path) {
+  const ProcessResult result = RunProgram({"identify", "-format", "%w %h", path + "[0]"});
+  int width = 0, height = 0;
+  if (result.status != 0 || std::sscanf(result.out.c_str(), "%d %d", &width, &height) != 2) return {0, 0};
+  return {width, height};
+}
+
+std::string DemoFirmwarePath() { return BinaryDir() + "/../samples/demo-firmware.bin"; }
+std::string DemoPicturePath(const std::string& name) { return BinaryDir() + "/../samples/" + name; }
 
 }  // namespace bootlume::test

@@ -51,4 +51,17 @@ std::string SharedDir();  // the shared folder beside the project
 ByteBuffer ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, ByteView bytes);
 
+// PSNR in dB between two pictures of the same size, as ImageMagick's
+// `compare` measures it over R'G'B'; -1 when they cannot be compared.
+// Identical pictures give a large finite value.
+double PicturePsnr(const std::string& a, const std::string& b);
+
+// Width and height of a picture file as ImageMagick reads it; {0, 0} when
+// it cannot be read.
+std::pair<int, int> PictureSize(const std::string& path);
+
+// The demo firmware the build makes, with the pictures it was made of.
+std::string DemoFirmwarePath();
+std::string DemoPicturePath(const std::string& name);  // "testcard.bmp", "skyline.bmp"
+
 }  // namespace bootlume::test
