@@ -156,6 +156,7 @@ class Encoder {
   void DcLevels(Plan& plan, double lambda);
   Plan Fill(const Plan& fits, const Plan& over, std::int64_t limit);
   Plan Search(int format, int fitting, std::int64_t limit);
+  Plan Finest(int format, Plan best, std::int64_t limit);
   EncodeResult Write(const Plan& plan);
   EncodeResult Finish(const Plan& best, const Plan& smallest, std::int64_t limit);
 
@@ -678,6 +679,29 @@ Plan Encoder::Fill(const Plan& fits, const Plan& over, std::int64_t limit) {
   return best;
 }
 
+// Every macroblock at the finest quantiser fits with lambda to spare: what
+// trades bits for quality now is the trellis lambda itself, searched down to
+// plain rounding.
+Plan Encoder::Finest(int format, Plan best, std::int64_t limit) {
+  double fitsLambda = LambdaOf(1), overLambda = fitsLambda / 4096;
+  for (int i = 0; i < 14 && fitsLambda / overLambda > 1.01; ++i) {
+    const double lambda = i == 0 ? overLambda : std::sqrt(fitsLambda * overLambda);
+    trellisLambda_ = lambda;
+    for (auto& columns : refinedColumns_) columns[1].clear();
+    Plan plan = Evaluate(format, lambda, 1, 1);
+    if (plan.bytes <= limit) {
+      if (plan.distortion < best.distortion) best = std::move(plan);
+      fitsLambda = lambda;
+      if (i == 0) break;  // even plain rounding fits: the best stream
+    } else {
+      overLambda = lambda;
+    }
+  }
+  trellisLambda_ = 0;
+  for (auto& columns : refinedColumns_) columns[1].clear();
+  return best;
+}
+
 // Bisection on lambda, letting each macroblock take any quantiser of a fixed
 // window around the uniform one that fits where that costs less. The window
 // stays fixed so that the size falls in small steps with lambda. Returns the
@@ -732,6 +756,7 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
   };
   bisect(20);
   if (std::isinf(best.distortion) || std::isinf(highLambda) || !tuning_.refine) return best;
+  if (firstCode == 1 && highLambda < LambdaOf(1)) return Finest(format, best, limit);
   // Refinement: the trellis of every quantiser with the lambda found, so that
   // block and macroblock decisions weigh bits alike; then the lambda again.
   trellisLambda_ = highLambda;
