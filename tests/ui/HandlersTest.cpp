@@ -62,6 +62,8 @@ ByteBuffer MakeFirmware() {
 class HandlersTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // A work area of this test's own, out of the way of any other instance.
+    ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
     start_ = fs::current_path();
     fs::current_path(programFolder_.Path());
     LoadedImage = ByteBuffer();
@@ -97,7 +99,7 @@ class HandlersTest : public ::testing::Test {
   }
 
   fs::path start_;
-  test::TempDirectory programFolder_, pictures_, saves_;
+  test::TempDirectory runtime_, programFolder_, pictures_, saves_;
   std::string firmwarePath_, picturePath_;
   ByteBuffer firmware_;
   std::vector<ShownBox> boxes_;
