@@ -162,6 +162,21 @@ INSTANTIATE_TEST_SUITE_P(Samples, RealSample,
                          testing::Values(std::pair{"black.mvi", false}, std::pair{"radio.mvi", true}),
                          [](const auto& info) { return std::string(info.param.second ? "Mpeg2Radio" : "Mpeg1Black"); });
 
+// Streams of our own encoder, PAL and NTSC, as the replacement writes them.
+TEST(DecoderOwnStreams, SystemLineGivesFfmpegsPictureOfOurEncodersStreams) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  TempDirectory work;
+  const std::string card = work / "card.png";
+  ASSERT_TRUE(RunFfmpeg("-f lavfi -i testsrc2=s=1024x768 -frames:v 1 '" + card + "'"));
+  for (const char* system : {"-p", "-n"}) {
+    const std::string stream = work / (std::string("own") + system + ".m2v");
+    const ProcessResult encoded = bootlume::test::RunProgram(
+        {bootlume::test::BinaryDir() + "/bootlume-encode", system, "-f", card, "-o", stream, "-s", "40000"});
+    ASSERT_EQ(encoded.status, 0) << encoded.err;
+    ExpectSystemLineMatchesFfmpeg(stream, kMpeg2Siting);
+  }
+}
+
 // A frame coded as two field pictures comes out whole, both fields woven.
 TEST(DecoderFields, FieldPicturePairGivesTheWholeFrame) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
