@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 namespace bootlume::encoder {
@@ -29,6 +30,11 @@ int QuantiserScale(int code, bool nonLinear);
 // dct_dc_size codes for luminance and chrominance, sizes 0..11.
 extern const std::array<Vlc, 12> kDcSizeLuma;
 extern const std::array<Vlc, 12> kDcSizeChroma;
+
+// dct_dc_size of a DC difference: the bit length of its magnitude.
+inline int DcSize(int difference) {
+  return 32 - std::countl_zero(static_cast<std::uint32_t>(difference < 0 ? -difference : difference));
+}
 
 // Intra AC coding: table zero (intra_vlc_format 0) or one (format 1).
 inline constexpr int kMaxTableRun = 31;

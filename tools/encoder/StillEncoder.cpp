@@ -18,16 +18,11 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
-#include <limits>
-#include <exception>
-#include <system_error>
-#include <thread>
 
 #include "tools/encoder/BitWriter.h"
 #include "tools/encoder/CodingTables.h"
-#include "tools/encoder/Dct.h"
+#include "tools/encoder/CostModel.h"
 #include "tools/encoder/IntraQuantiser.h"
 #include "tools/encoder/ParallelFor.h"
 
@@ -48,23 +43,8 @@ SequenceFormat FormatOf(TvSystem system) {
 
 namespace {
 
-constexpr int kBlocks = 6;  // four luminance, Cb, Cr
-constexpr int kCodes = 32;  // quantiser_scale_code 1..31
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr int kQuantChangeBits = 1 + 5;
   // longer macroblock_type, quantiser_scale_code
-
-struct Macroblock {
-  bool field = false;
-  std::array<Block, kBlocks> blocks;
-};
-
-// Cost of one macroblock's AC coefficients at one quantiser: per block the
-// trellis result, distortion weighted by the block's component.
-struct MacroblockCosts {
-  std::array<std::uint16_t, kBlocks> bits;
-  std::array<float, kBlocks> distortion;
-};
 
 // The outcome of a cost evaluation: everything the writer needs.
 struct Plan {
@@ -80,28 +60,6 @@ struct Plan {
   double distortion = kInfinity;
 };
 
-int BitLength(int value) { return value == 0 ? 0 : 32 - std::countl_zero(static_cast<std::uint32_t>(value)); }
-
-// Bits of a DC difference (-2047..2047) of a luminance (0) or chrominance block.
-struct DcBitTable {
-  std::array<std::array<std::uint8_t, 4095>, 2> bits;
-  DcBitTable() {
-    for (int chroma = 0; chroma < 2; ++chroma) {
-      for (int difference = -2047; difference <= 2047; ++difference) {
-        const int size = BitLength(std::abs(difference));
-        bits[static_cast<std::size_t>(chroma)][static_cast<std::size_t>(difference + 2047)] =
-            static_cast<std::uint8_t>((chroma ? kDcSizeChroma : kDcSizeLuma)[static_cast<std::size_t>(size)].length + size);
-      }
-    }
-  }
-};
-
-const DcBitTable kDcBitTable;
-
-inline int DcBits(int component, int difference) {
-  return kDcBitTable.bits[component == 0 ? 0 : 1][static_cast<std::size_t>(difference + 2047)];
-}
-
 std::uint8_t* LumaOrigin(picture::Planes420& planes, int mbx, int mby, int block, bool field) {
   const int x = mbx * 16 + (block & 1) * 8;
   const int y = mby * 16 + (field ? (block >> 1) : (block >> 1) * 8);
@@ -111,46 +69,20 @@ std::uint8_t* LumaOrigin(picture::Planes420& planes, int mbx, int mby, int block
 class Encoder {
  public:
   Encoder(const picture::Planes420& frame, const SequenceFormat& format, const EncoderTuning& tuning)
-      : frame_(frame), format_(format), tuning_(tuning) {
-    mbWidth_ = frame.width / 16;
-    mbHeight_ = frame.height / 16;
-    coding_.nonLinearScale = tuning.nonLinearScale;
-    coding_.alternateScan = tuning.alternateScan;
-    weight_ = {1, 1, 1, 1, tuning.cbWeight, tuning.crWeight};
-    Transform();
-    PlainDcCosts();
-    BitWriter headers;
-    WriteSequenceHeaders(headers, format_);
-    WritePictureHeaders(headers, coding_);
-    headerBytes_ = static_cast<std::int64_t>(headers.Finish().size()) + 4;  // and the end code
+      : model_(frame, format, tuning), format_(format), tuning_(tuning) {
+    mbWidth_ = model_.MbWidth();
+    mbHeight_ = model_.MbHeight();
   }
 
   EncodeResult Run(std::int64_t budget);
 
  private:
-  void Transform();
-  double LambdaOf(int code) const {
-    const double scale = QuantiserScale(code, coding_.nonLinearScale);
-    return tuning_.lambdaFactor * scale * scale;
-  }
-  const ScanOrder& Scan() const { return coding_.alternateScan ? kAlternateScan : kZigzag; }
-  double TrellisLambda(int code) const { return trellisLambda_ > 0 ? trellisLambda_ : LambdaOf(code); }
-  // Trellis costs of one macroblock at quantiser `code`; 0 for no AC at all.
-  MacroblockCosts CostsOf(std::size_t m, int format, int code) const;
-  const std::vector<MacroblockCosts>& Column(int format, int code);
-  const std::vector<MacroblockCosts>& ZeroColumn(int format);
-  void PlainDcCosts();
-  int ChoosePrecision(double lambda) const;
-  double DcChain(int precision, double lambda, Plan& plan, std::vector<std::int32_t>& rowBits) const;
   struct Estimate {
     std::int64_t bytes;
     double distortion;
   };
   Estimate SampledUniform(int format, int code);
   int CoarseCode(int format, std::int64_t limit, double& distortionAtLimit);
-  void ChooseDctTypes(int code);
-  void SwapDctType(std::size_t m);
-  bool FieldMayPay(std::size_t m) const;
   Plan Evaluate(int format, double lambda, int firstCode, int lastCode);
   void Account(Plan& plan);
   void DcLevels(Plan& plan, double lambda);
@@ -160,304 +92,28 @@ class Encoder {
   EncodeResult Write(const Plan& plan);
   EncodeResult Finish(const Plan& best, const Plan& smallest, std::int64_t limit);
 
-  const picture::Planes420& frame_;
+  CostModel model_;
   SequenceFormat format_;
   EncoderTuning tuning_;
-  PictureCoding coding_;
   int mbWidth_ = 0;
   int mbHeight_ = 0;
-  int fieldCount_ = 0;
-  std::int64_t headerBytes_ = 0;
-  std::vector<Macroblock> macroblocks_;
-  std::vector<std::array<Block, 4>> otherLuma_;  // the luma blocks of the other dct_type
-  std::array<std::array<std::vector<MacroblockCosts>, kCodes>, 2> columns_;  // [format][code], [..][0]: no AC
-  std::array<double, kBlocks> weight_{};
-  std::array<double, 3> plainDcBits_{}, plainDcDistortion_{};
-  std::vector<float> dcValue_;                            // DC coefficient per block
-  std::array<std::vector<std::uint16_t>, 3> nearestDc_;  // its nearest level per precision
-  struct DcCache {
-    long bucket = 0;
-    std::vector<std::uint16_t> dc;
-    std::vector<std::int32_t> rowBits;
-    double distortion = 0;
-  };
-  std::array<DcCache, 3> dcCache_;  // the last chain search per precision
-  // Set for the final refinement: one trellis lambda for all quantisers, with
-  // its own cost columns.
-  double trellisLambda_ = 0;
-  std::array<std::array<std::vector<MacroblockCosts>, kCodes>, 2> refinedColumns_;
   int attempts_ = 0;
 };
-
-// Transforms every block once, the luminance both as frame and as field
-// blocks; starts with frame DCT everywhere (or the one the tuning fixes).
-void Encoder::Transform() {
-  macroblocks_.resize(static_cast<std::size_t>(mbWidth_) * mbHeight_);
-  const bool choose = tuning_.dct == EncoderTuning::Dct::kChoose;
-  if (choose) otherLuma_.resize(macroblocks_.size());
-  const int width = frame_.width;
-  const int chromaWidth = frame_.width / 2;
-  ParallelFor(macroblocks_.size(), [&](std::size_t first, std::size_t last) {
-    for (std::size_t m = first; m < last; ++m) {
-      const int mbx = static_cast<int>(m) % mbWidth_, mby = static_cast<int>(m) / mbWidth_;
-      Macroblock& mb = macroblocks_[m];
-      const std::uint8_t* luma = frame_.y.data() + static_cast<std::ptrdiff_t>(mby) * 16 * width + mbx * 16;
-      mb.field = tuning_.dct == EncoderTuning::Dct::kField;
-      const bool mayPay = choose && FieldMayPay(m);  // else the field blocks are never looked at
-      for (std::size_t b = 0; b < 4; ++b) {
-        const std::uint8_t* column = luma + (b & 1) * 8;
-        const std::ptrdiff_t frameRow = static_cast<std::ptrdiff_t>(b >> 1) * 8 * width;
-        const std::ptrdiff_t fieldRow = static_cast<std::ptrdiff_t>(b >> 1) * width;
-        ForwardDct(column + (mb.field ? fieldRow : frameRow), mb.field ? 2 * width : width, mb.blocks[b]);
-        if (mayPay) ForwardDct(column + fieldRow, 2 * width, otherLuma_[m][b]);
-      }
-      const std::ptrdiff_t chromaOffset = static_cast<std::ptrdiff_t>(mby) * 8 * chromaWidth + mbx * 8;
-      ForwardDct(frame_.cb.data() + chromaOffset, chromaWidth, mb.blocks[4]);
-      ForwardDct(frame_.cr.data() + chromaOffset, chromaWidth, mb.blocks[5]);
-    }
-  });
-  fieldCount_ = tuning_.dct == EncoderTuning::Dct::kField ? static_cast<int>(macroblocks_.size()) : 0;
-  coding_.framePredFrameDct = fieldCount_ == 0;
-}
-
-MacroblockCosts Encoder::CostsOf(std::size_t m, int format, int code) const {
-  MacroblockCosts costs;
-  const AcTable& table = IntraAcTable(format);
-  const int scale = QuantiserScale(code, coding_.nonLinearScale);
-  for (int b = 0; b < kBlocks; ++b) {
-    const auto i = static_cast<std::size_t>(b);
-    const AcCost cost = code == 0 ? ZeroAcCost(macroblocks_[m].blocks[i], table)
-                                  : QuantiseIntraAc(macroblocks_[m].blocks[i], scale, TrellisLambda(code) / weight_[i], table, nullptr, Scan());
-    costs.bits[i] = static_cast<std::uint16_t>(cost.bits);
-    costs.distortion[i] = static_cast<float>(cost.distortion * weight_[i]);
-  }
-  return costs;
-}
-
-// The trellis costs of every macroblock at one quantiser, computed once.
-const std::vector<MacroblockCosts>& Encoder::Column(int format, int code) {
-  auto& columns = trellisLambda_ > 0 && code > 0 ? refinedColumns_ : columns_;
-  std::vector<MacroblockCosts>& column = columns[static_cast<std::size_t>(format)][static_cast<std::size_t>(code)];
-  if (!column.empty()) return column;
-  column.resize(macroblocks_.size());
-  ParallelFor(macroblocks_.size(), [&](std::size_t first, std::size_t last) {
-    for (std::size_t m = first; m < last; ++m) column[m] = CostsOf(m, format, code);
-  });
-  return column;
-}
-
-const std::vector<MacroblockCosts>& Encoder::ZeroColumn(int format) { return Column(format, 0); }
-
-// DC bits and distortion of each precision with every DC level at its
-// nearest value.
-void Encoder::PlainDcCosts() {
-  for (DcCache& cache : dcCache_) cache.dc.clear();
-  dcValue_.resize(macroblocks_.size() * kBlocks);
-  for (std::size_t m = 0; m < macroblocks_.size(); ++m)
-    for (std::size_t b = 0; b < kBlocks; ++b) dcValue_[m * kBlocks + b] = macroblocks_[m].blocks[b][0];
-  for (int precision = 0; precision < 3; ++precision) {
-    std::vector<std::uint16_t>& nearest = nearestDc_[static_cast<std::size_t>(precision)];
-    nearest.resize(dcValue_.size());
-    for (std::size_t i = 0; i < dcValue_.size(); ++i) nearest[i] = static_cast<std::uint16_t>(QuantiseIntraDc(dcValue_[i], precision));
-    const int multiplier = DcMultiplier(precision);
-    double distortion = 0;
-    std::int64_t bits = 0;
-    for (int mby = 0; mby < mbHeight_; ++mby) {
-      int predictor[3] = {128 << precision, 128 << precision, 128 << precision};
-      for (int mbx = 0; mbx < mbWidth_; ++mbx) {
-        const Macroblock& mb = macroblocks_[static_cast<std::size_t>(mby * mbWidth_ + mbx)];
-        for (int b = 0; b < kBlocks; ++b) {
-          const float dc = mb.blocks[static_cast<std::size_t>(b)][0];
-          const int level = QuantiseIntraDc(dc, precision);
-          const int component = b < 4 ? 0 : b - 3;
-          bits += DcBits(component, level - predictor[component]);
-          predictor[component] = level;
-          const double error = dc - level * multiplier;
-          distortion += error * error * weight_[static_cast<std::size_t>(b)];
-        }
-      }
-    }
-    plainDcBits_[static_cast<std::size_t>(precision)] = static_cast<double>(bits);
-    plainDcDistortion_[static_cast<std::size_t>(precision)] = distortion;
-  }
-}
-
-int Encoder::ChoosePrecision(double lambda) const {
-  if (tuning_.intraDcPrecision >= 0) return tuning_.intraDcPrecision;
-  if (std::isinf(lambda)) return 0;
-  int best = 0;
-  double bestCost = kInfinity;
-  for (int p = 0; p < 3; ++p) {
-    const double cost = plainDcDistortion_[static_cast<std::size_t>(p)] + lambda * plainDcBits_[static_cast<std::size_t>(p)];
-    if (cost < bestCost) {
-      bestCost = cost;
-      best = p;
-    }
-  }
-  return best;
-}
-
-// DC levels by a Viterbi search along each DC prediction chain (per slice and
-// component): each level may move one step from its nearest value where the
-// shorter differences pay. Fills plan.dc and the DC bits of each row; returns
-// the DC distortion.
-double Encoder::DcChain(int precision, double lambda, Plan& plan, std::vector<std::int32_t>& rowBits) const {
-  plan.dc.assign(macroblocks_.size() * kBlocks, 0);
-  rowBits.assign(static_cast<std::size_t>(mbHeight_), 0);
-  const int multiplier = DcMultiplier(precision);
-  const int maximum = (256 << precision) - 1;
-  const double bitCost = std::isinf(lambda) ? 1.0 : lambda;
-  const double distortionScale = std::isinf(lambda) ? 0.0 : 1.0;
-  constexpr int kStates = 5;
-  std::vector<double> rowDistortion(static_cast<std::size_t>(mbHeight_), 0.0);
-  ParallelFor(static_cast<std::size_t>(mbHeight_), [&](std::size_t firstRow, std::size_t lastRow) {
-    std::vector<std::array<std::uint8_t, kStates>> back;
-    std::vector<std::size_t> blocks;  // indices into plan.dc along the chain
-    const std::vector<std::uint16_t>& nearestLevels = nearestDc_[static_cast<std::size_t>(precision)];
-    auto candidates = [&](std::size_t index) {
-      const int nearest = nearestLevels[index];
-      return std::array<int, kStates>{nearest, std::max(0, nearest - 1), std::min(maximum, nearest + 1),
-                                      std::max(0, nearest - 2), std::min(maximum, nearest + 2)};
-    };
-    for (std::size_t row = firstRow; row < lastRow; ++row) {
-      const int mby = static_cast<int>(row);
-      for (int component = 0; component < 3; ++component) {
-        blocks.clear();
-        for (int mbx = 0; mbx < mbWidth_; ++mbx) {
-          const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
-          if (component == 0) {
-            for (std::size_t b = 0; b < 4; ++b) blocks.push_back(m * kBlocks + b);
-          } else {
-            blocks.push_back(m * kBlocks + 3 + static_cast<std::size_t>(component));
-          }
-        }
-        back.resize(blocks.size());
-        std::array<int, kStates> previousLevel{};
-        std::array<double, kStates> cost{};
-        previousLevel.fill(128 << precision);
-        cost.fill(kInfinity);
-        cost[0] = 0;
-        int previousStates = 1;
-        for (std::size_t k = 0; k < blocks.size(); ++k) {
-          const std::size_t index = blocks[k];
-          const float dc = dcValue_[index];
-          const double weight = weight_[index % kBlocks] * distortionScale;
-          const std::array<int, kStates> level = candidates(index);
-          std::array<double, kStates> next;
-          for (std::size_t s = 0; s < kStates; ++s) {
-            const double error = dc - level[s] * multiplier;
-            double best = kInfinity;
-            int from = 0;
-            for (int t = 0; t < previousStates; ++t) {
-              const double c = cost[static_cast<std::size_t>(t)] + bitCost * DcBits(component, level[s] - previousLevel[static_cast<std::size_t>(t)]);
-              if (c < best) {
-                best = c;
-                from = t;
-              }
-            }
-            next[s] = best + weight * error * error;
-            back[k][s] = static_cast<std::uint8_t>(from);
-          }
-          cost = next;
-          previousLevel = level;
-          previousStates = kStates;
-        }
-        int state = static_cast<int>(std::min_element(cost.begin(), cost.end()) - cost.begin());
-        for (std::size_t k = blocks.size(); k-- > 0;) {
-          plan.dc[blocks[k]] = static_cast<std::uint16_t>(candidates(blocks[k])[static_cast<std::size_t>(state)]);
-          state = back[k][static_cast<std::size_t>(state)];
-        }
-        int predictor = 128 << precision;
-        for (std::size_t index : blocks) {
-          rowBits[row] += DcBits(component, plan.dc[index] - predictor);
-          predictor = plan.dc[index];
-          const double error = dcValue_[index] - plan.dc[index] * multiplier;
-          rowDistortion[row] += error * error * weight_[index % kBlocks];
-        }
-      }
-    }
-  });
-  double totalDistortion = 0;
-  for (double d : rowDistortion) totalDistortion += d;
-  return totalDistortion;
-}
-
-// Whether lines of one field resemble each other more than neighbouring
-// lines somewhere in the macroblock: only then can field DCT pay.
-bool Encoder::FieldMayPay(std::size_t m) const {
-  const int width = frame_.width;
-  const int mbx = static_cast<int>(m) % mbWidth_, mby = static_cast<int>(m) / mbWidth_;
-  const std::uint8_t* luma = frame_.y.data() + static_cast<std::ptrdiff_t>(mby) * 16 * width + mbx * 16;
-  for (int half = 0; half < 2; ++half) {
-    int frameDifference = 0, fieldDifference = 0;
-    for (int y = 0; y < 14; ++y) {
-      const std::uint8_t* line = luma + static_cast<std::ptrdiff_t>(y) * width + half * 8;
-      for (int x = 0; x < 8; ++x) {
-        frameDifference += std::abs(line[x] - line[x + width]);
-        fieldDifference += std::abs(line[x] - line[x + 2 * width]);
-      }
-    }
-    if (fieldDifference < frameDifference) return true;
-  }
-  return false;
-}
-
-void Encoder::SwapDctType(std::size_t m) {
-  Macroblock& mb = macroblocks_[m];
-  for (std::size_t b = 0; b < 4; ++b) std::swap(mb.blocks[b], otherLuma_[m][b]);
-  mb.field = !mb.field;
-  fieldCount_ += mb.field ? 1 : -1;
-}
-
-// Frame or field DCT per macroblock by rate-distortion cost at quantiser
-// `code`. Field macroblocks also cost every macroblock its dct_type bit, so
-// they are used only when they save more than that in total. Must run before
-// any cost column is computed.
-void Encoder::ChooseDctTypes(int code) {
-  if (tuning_.dct != EncoderTuning::Dct::kChoose) return;
-  const std::size_t count = macroblocks_.size();
-  const AcTable& table = IntraAcTable(1);
-  const int scale = QuantiserScale(code, coding_.nonLinearScale);
-  const double lambda = LambdaOf(code);
-  std::vector<double> gain(count);  // cost saved by field DCT
-  ParallelFor(count, [&](std::size_t first, std::size_t last) {
-    for (std::size_t m = first; m < last; ++m) {
-      if (!FieldMayPay(m)) continue;
-      double difference = 0;
-      for (std::size_t b = 0; b < 4; ++b) {
-        const AcCost frame = QuantiseIntraAc(macroblocks_[m].blocks[b], scale, lambda, table, nullptr, Scan());
-        const AcCost field = QuantiseIntraAc(otherLuma_[m][b], scale, lambda, table, nullptr, Scan());
-        difference += (frame.distortion + lambda * frame.bits) - (field.distortion + lambda * field.bits);
-      }
-      gain[m] = difference;
-    }
-  });
-  double total = 0;
-  for (double g : gain) total += std::max(0.0, g);
-  if (total <= lambda * static_cast<double>(count)) return;
-  for (std::size_t m = 0; m < count; ++m) {
-    if (gain[m] > 0) SwapDctType(m);
-  }
-  coding_.framePredFrameDct = fieldCount_ == 0;
-  PlainDcCosts();
-  for (auto& format : columns_)
-    for (auto& column : format) column.clear();
-}
 
 // Size and distortion of uniform quantisation at `code`, from every fourth
 // macroblock: enough to find where the budget lies.
 Encoder::Estimate Encoder::SampledUniform(int format, int code) {
   ++attempts_;
-  const double lambda = LambdaOf(code);
+  const double lambda = model_.LambdaOf(code);
   std::vector<std::size_t> sample;
-  for (std::size_t m = 0; m < macroblocks_.size(); ++m) {
+  for (std::size_t m = 0; m < model_.MacroblockCount(); ++m) {
     if ((m % static_cast<std::size_t>(mbWidth_) + m / static_cast<std::size_t>(mbWidth_)) % 4 == 0) sample.push_back(m);
   }
   std::vector<MacroblockCosts> coded(sample.size()), zero(sample.size());
   ParallelFor(sample.size(), [&](std::size_t first, std::size_t last) {
     for (std::size_t i = first; i < last; ++i) {
-      coded[i] = CostsOf(sample[i], format, code);
-      zero[i] = CostsOf(sample[i], format, 0);
+      coded[i] = model_.CostsOf(sample[i], format, code);
+      zero[i] = model_.CostsOf(sample[i], format, 0);
     }
   });
   double bits = 0, distortion = 0;
@@ -469,16 +125,16 @@ Encoder::Estimate Encoder::SampledUniform(int format, int code) {
       distortion += a < z ? coded[i].distortion[b] : zero[i].distortion[b];
     }
   }
-  const double scale = static_cast<double>(macroblocks_.size()) / static_cast<double>(sample.size());
-  const int precision = ChoosePrecision(lambda);
+  const double scale = static_cast<double>(model_.MacroblockCount()) / static_cast<double>(sample.size());
+  const int precision = model_.ChoosePrecision(lambda);
   Plan dcPlan;
   dcPlan.precision = precision;
   DcLevels(dcPlan, lambda);
   const std::vector<std::int32_t>& rowBits = dcPlan.rowDcBits;
   distortion = distortion * scale + dcPlan.dcDistortion;
-  bits = bits * scale + static_cast<double>(macroblocks_.size()) * (2 + (coding_.framePredFrameDct ? 0 : 1));
+  bits = bits * scale + static_cast<double>(model_.MacroblockCount()) * (2 + (model_.Coding().framePredFrameDct ? 0 : 1));
   for (std::int32_t row : rowBits) bits += row + kSliceHeaderBits + 4;
-  return {headerBytes_ + static_cast<std::int64_t>(bits / 8), distortion};
+  return {model_.HeaderBytes() + static_cast<std::int64_t>(bits / 8), distortion};
 }
 
 // The finest uniform quantiser whose estimated size fits, by bisection (32
@@ -518,15 +174,15 @@ Plan Encoder::Evaluate(int format, double lambda, int firstCode, int lastCode) {
   if (zeroOnly) firstCode = lastCode = 31;
   const int states = lastCode - firstCode + 1;
   std::array<const std::vector<MacroblockCosts>*, kCodes> columns{};
-  for (int code = firstCode; code <= lastCode && !zeroOnly; ++code) columns[static_cast<std::size_t>(code)] = &Column(format, code);
-  const std::vector<MacroblockCosts>& zeroCosts = ZeroColumn(format);
+  for (int code = firstCode; code <= lastCode && !zeroOnly; ++code) columns[static_cast<std::size_t>(code)] = &model_.Column(format, code);
+  const std::vector<MacroblockCosts>& zeroCosts = model_.ZeroColumn(format);
 
   Plan plan;
   plan.format = format;
-  plan.trellisLambda = trellisLambda_;
-  plan.code.resize(macroblocks_.size());
-  plan.zeroMask.resize(macroblocks_.size());
-  plan.precision = ChoosePrecision(lambda);
+  plan.trellisLambda = model_.TrellisLambda();
+  plan.code.resize(model_.MacroblockCount());
+  plan.zeroMask.resize(model_.MacroblockCount());
+  plan.precision = model_.ChoosePrecision(lambda);
   DcLevels(plan, lambda);
   const double changeCost = zeroOnly ? 0 : lambda * kQuantChangeBits;
 
@@ -589,35 +245,27 @@ Plan Encoder::Evaluate(int format, double lambda, int firstCode, int lastCode) {
   return plan;
 }
 
-// The DC levels of the plan's precision for `lambda`. Lambdas within 2% of
-// each other share one chain search: the bisection asks for many of them.
+// The DC levels of the plan's precision for `lambda`.
 void Encoder::DcLevels(Plan& plan, double lambda) {
-  const long bucket = std::isinf(lambda) ? std::numeric_limits<long>::max() : std::lround(std::log(lambda) / std::log(1.02));
-  DcCache& cache = dcCache_[static_cast<std::size_t>(plan.precision)];
-  if (cache.dc.empty() || cache.bucket != bucket) {
-    Plan scratch;
-    cache.distortion = DcChain(plan.precision, lambda, scratch, cache.rowBits);
-    cache.dc = std::move(scratch.dc);
-    cache.bucket = bucket;
-  }
-  plan.dc = cache.dc;
-  plan.rowDcBits = cache.rowBits;
-  plan.dcDistortion = cache.distortion;
+  const DcChoice& choice = model_.DcLevels(plan.precision, lambda);
+  plan.dc = choice.dc;
+  plan.rowDcBits = choice.rowBits;
+  plan.dcDistortion = choice.distortion;
 }
 
 // Exact size and distortion of a plan: per row the slice header, each
 // macroblock's modes, quantiser changes, DC and AC bits, padded to a byte.
 void Encoder::Account(Plan& plan) {
-  const int modeBits = 1 + 1 + (coding_.framePredFrameDct ? 0 : 1);  // address increment, type, dct_type
-  const std::vector<MacroblockCosts>& zeroCosts = ZeroColumn(plan.format);
-  std::int64_t totalBytes = headerBytes_;
+  const int modeBits = 1 + 1 + (model_.Coding().framePredFrameDct ? 0 : 1);  // address increment, type, dct_type
+  const std::vector<MacroblockCosts>& zeroCosts = model_.ZeroColumn(plan.format);
+  std::int64_t totalBytes = model_.HeaderBytes();
   double distortion = plan.dcDistortion;
   for (int mby = 0; mby < mbHeight_; ++mby) {
     std::int64_t rowBits = kSliceHeaderBits + plan.rowDcBits[static_cast<std::size_t>(mby)];
     for (int mbx = 0; mbx < mbWidth_; ++mbx) {
       const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
       rowBits += modeBits + (mbx > 0 && plan.code[m] != plan.code[m - 1] ? kQuantChangeBits : 0);
-      const MacroblockCosts* coded = plan.zeroMask[m] == (1u << kBlocks) - 1 ? nullptr : &Column(plan.format, plan.code[m])[m];
+      const MacroblockCosts* coded = plan.zeroMask[m] == (1u << kBlocks) - 1 ? nullptr : &model_.Column(plan.format, plan.code[m])[m];
       for (std::size_t i = 0; i < kBlocks; ++i) {
         const MacroblockCosts& costs = (plan.zeroMask[m] & (1u << i)) ? zeroCosts[m] : *coded;
         rowBits += costs.bits[i];
@@ -635,9 +283,9 @@ void Encoder::Account(Plan& plan) {
 // per bit first, as far as the limit allows.
 Plan Encoder::Fill(const Plan& fits, const Plan& over, std::int64_t limit) {
   if (fits.format != over.format || fits.trellisLambda != over.trellisLambda || fits.precision != over.precision) return fits;
-  const std::vector<MacroblockCosts>& zeroCosts = ZeroColumn(fits.format);
+  const std::vector<MacroblockCosts>& zeroCosts = model_.ZeroColumn(fits.format);
   auto macroblockCost = [&](const Plan& plan, std::size_t m, double& distortion) {
-    const MacroblockCosts* coded = plan.zeroMask[m] == (1u << kBlocks) - 1 ? nullptr : &Column(plan.format, plan.code[m])[m];
+    const MacroblockCosts* coded = plan.zeroMask[m] == (1u << kBlocks) - 1 ? nullptr : &model_.Column(plan.format, plan.code[m])[m];
     int bits = 0;
     distortion = 0;
     for (std::size_t i = 0; i < kBlocks; ++i) {
@@ -652,7 +300,7 @@ Plan Encoder::Fill(const Plan& fits, const Plan& over, std::int64_t limit) {
     double gainPerBit;
   };
   std::vector<Change> changes;
-  for (std::size_t m = 0; m < macroblocks_.size(); ++m) {
+  for (std::size_t m = 0; m < model_.MacroblockCount(); ++m) {
     if (fits.code[m] == over.code[m] && fits.zeroMask[m] == over.zeroMask[m]) continue;
     double before = 0, after = 0;
     const int bits = macroblockCost(over, m, after) - macroblockCost(fits, m, before);
@@ -683,11 +331,10 @@ Plan Encoder::Fill(const Plan& fits, const Plan& over, std::int64_t limit) {
 // trades bits for quality now is the trellis lambda itself, searched down to
 // plain rounding.
 Plan Encoder::Finest(int format, Plan best, std::int64_t limit) {
-  double fitsLambda = LambdaOf(1), overLambda = fitsLambda / 4096;
+  double fitsLambda = model_.LambdaOf(1), overLambda = fitsLambda / 4096;
   for (int i = 0; i < 14 && fitsLambda / overLambda > 1.01; ++i) {
     const double lambda = i == 0 ? overLambda : std::sqrt(fitsLambda * overLambda);
-    trellisLambda_ = lambda;
-    for (auto& columns : refinedColumns_) columns[1].clear();
+    model_.SetTrellisLambda(lambda);
     Plan plan = Evaluate(format, lambda, 1, 1);
     if (plan.bytes <= limit) {
       if (plan.distortion < best.distortion) best = std::move(plan);
@@ -697,8 +344,7 @@ Plan Encoder::Finest(int format, Plan best, std::int64_t limit) {
       overLambda = lambda;
     }
   }
-  trellisLambda_ = 0;
-  for (auto& columns : refinedColumns_) columns[1].clear();
+  model_.SetTrellisLambda(0);
   return best;
 }
 
@@ -720,8 +366,8 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
   for (int move = 0;; ++move) {
     firstCode = std::clamp(fitting - 2, 1, 28);
     lastCode = firstCode + 3;
-    lowLambda = LambdaOf(firstCode);
-    highLambda = LambdaOf(lastCode);
+    lowLambda = model_.LambdaOf(firstCode);
+    highLambda = model_.LambdaOf(lastCode);
     if (!consider(Evaluate(format, lowLambda, firstCode, lastCode))) break;
     if (firstCode == 1) {
       // Even the finest quantiser fits: lambdas below its own keep more of
@@ -756,10 +402,10 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
   };
   bisect(20);
   if (std::isinf(best.distortion) || std::isinf(highLambda) || !tuning_.refine) return best;
-  if (firstCode == 1 && highLambda < LambdaOf(1)) return Finest(format, best, limit);
+  if (firstCode == 1 && highLambda < model_.LambdaOf(1)) return Finest(format, best, limit);
   // Refinement: the trellis of every quantiser with the lambda found, so that
   // block and macroblock decisions weigh bits alike; then the lambda again.
-  trellisLambda_ = highLambda;
+  model_.SetTrellisLambda(highLambda);
   lowLambda = highLambda / 1.6;
   highLambda = highLambda * 1.6;
   const Plan before = best;
@@ -776,7 +422,7 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
     lowLambda /= 2;
   }
   if (!over.code.empty()) bisect(14);
-  trellisLambda_ = 0;
+  model_.SetTrellisLambda(0);
   if (before.distortion < best.distortion) best = before;
   return best;
 }
@@ -795,8 +441,8 @@ EncodeResult Encoder::Run(std::int64_t budget) {
   }
   if (tuning_.quantiserScaleCode > 0) {
     const int code = tuning_.quantiserScaleCode;
-    ChooseDctTypes(code);
-    return Finish(Evaluate(tuning_.intraVlcFormat < 0 ? 1 : tuning_.intraVlcFormat, LambdaOf(code), code, code), smallest, limit);
+    model_.ChooseDctTypes(code);
+    return Finish(Evaluate(tuning_.intraVlcFormat < 0 ? 1 : tuning_.intraVlcFormat, model_.LambdaOf(code), code, code), smallest, limit);
   }
   // Where the budget lies for each table, from samples; the table that
   // promises the lower distortion there is searched in full.
@@ -806,7 +452,7 @@ EncodeResult Encoder::Run(std::int64_t budget) {
   const int lastFormat = tuning_.intraVlcFormat < 0 ? 1 : tuning_.intraVlcFormat;
   for (int format = lastFormat; format >= firstFormat; --format) {
     fitting[static_cast<std::size_t>(format)] = CoarseCode(format, limit, promise[static_cast<std::size_t>(format)]);
-    if (format == lastFormat) ChooseDctTypes(std::min(fitting[static_cast<std::size_t>(format)], 31));
+    if (format == lastFormat) model_.ChooseDctTypes(std::min(fitting[static_cast<std::size_t>(format)], 31));
   }
   // Where no uniform quantiser fits, table zero's shorter end of block wins.
   const bool tableZero = promise[0] < promise[1] || (std::isinf(promise[0]) && std::isinf(promise[1]));
@@ -821,12 +467,7 @@ EncodeResult Encoder::Run(std::int64_t budget) {
 EncodeResult Encoder::Finish(const Plan& best, const Plan& smallest, std::int64_t limit) {
   EncodeResult result = Write(best);
   if (static_cast<std::int64_t>(result.stream.size()) > limit) {
-    if (!otherLuma_.empty()) {  // back to frame DCT, as the smallest stream was counted
-      for (std::size_t m = 0; m < macroblocks_.size(); ++m) {
-        if (macroblocks_[m].field) SwapDctType(m);
-      }
-      coding_.framePredFrameDct = true;
-    }
+    model_.UseFrameDct();  // as the smallest stream was counted
     result = Write(smallest);
   }
   result.smallestBytes = smallest.bytes;
@@ -837,24 +478,27 @@ EncodeResult Encoder::Finish(const Plan& best, const Plan& smallest, std::int64_
 EncodeResult Encoder::Write(const Plan& plan) {
   EncodeResult result;
   result.attempts = attempts_;
-  coding_.intraDcPrecision = plan.precision;
-  coding_.intraVlcFormat = plan.format;
-  result.coding = coding_;
-  result.fieldDctMacroblocks = fieldCount_;
+  PictureCoding coding = model_.Coding();
+  coding.intraDcPrecision = plan.precision;
+  coding.intraVlcFormat = plan.format;
+  result.coding = coding;
+  result.fieldDctMacroblocks = model_.FieldDctMacroblocks();
+  const picture::Planes420& frame = model_.Frame();
   picture::Planes420& picture = result.reconstruction;
   if (tuning_.reconstruct) {
-    picture.width = frame_.width;
-    picture.height = frame_.height;
-    picture.y.assign(frame_.y.size(), 0);
-    picture.cb.assign(frame_.cb.size(), 0);
-    picture.cr.assign(frame_.cr.size(), 0);
+    picture.width = frame.width;
+    picture.height = frame.height;
+    picture.y.assign(frame.y.size(), 0);
+    picture.cb.assign(frame.cb.size(), 0);
+    picture.cr.assign(frame.cr.size(), 0);
   }
 
   const AcTable& table = IntraAcTable(plan.format);
+  const ScanOrder& scan = coding.alternateScan ? kAlternateScan : kZigzag;
   const int multiplier = DcMultiplier(plan.precision);
   BitWriter out;
   WriteSequenceHeaders(out, format_);
-  WritePictureHeaders(out, coding_);
+  WritePictureHeaders(out, coding);
   double scaleSum = 0;
   for (int mby = 0; mby < mbHeight_; ++mby) {
     int current = plan.code[static_cast<std::size_t>(mby * mbWidth_)];
@@ -863,32 +507,28 @@ EncodeResult Encoder::Write(const Plan& plan) {
     std::fill(std::begin(predictor), std::end(predictor), 128 << plan.precision);
     for (int mbx = 0; mbx < mbWidth_; ++mbx) {
       const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
-      const Macroblock& mb = macroblocks_[m];
+      const Macroblock& mb = model_.MacroblockAt(m);
       const int code = plan.code[m];
-      const int scale = QuantiserScale(code, coding_.nonLinearScale);
+      const int scale = QuantiserScale(code, coding.nonLinearScale);
       scaleSum += scale;
       const bool quant = code != current;
       out.Put(1, 1);             // macroblock_address_increment 1
       out.Put(1, quant ? 2 : 1); // macroblock_type: intra, or intra with quantiser
-      if (!coding_.framePredFrameDct) out.Put(mb.field ? 1 : 0, 1);
+      if (!coding.framePredFrameDct) out.Put(mb.field ? 1 : 0, 1);
       if (quant) out.Put(static_cast<std::uint32_t>(code), 5);
       current = code;
       for (int b = 0; b < kBlocks; ++b) {
-        const Block& coefficients = mb.blocks[static_cast<std::size_t>(b)];
         const int component = b < 4 ? 0 : b - 3;
         const int dc = plan.dc[m * kBlocks + static_cast<std::size_t>(b)];
         const int difference = dc - predictor[component];
         predictor[component] = dc;
-        const int size = BitLength(std::abs(difference));
+        const int size = DcSize(difference);
         const Vlc sizeCode = (component == 0 ? kDcSizeLuma : kDcSizeChroma)[static_cast<std::size_t>(size)];
         out.Put(sizeCode.bits, sizeCode.length);
         if (size > 0) out.Put(static_cast<std::uint32_t>(difference > 0 ? difference : difference + (1 << size) - 1), size);
 
         ScanLevels levels{};
-        if (!(plan.zeroMask[m] & (1u << b))) {
-          const double lambda = plan.trellisLambda > 0 ? plan.trellisLambda : LambdaOf(code);
-          QuantiseIntraAc(coefficients, scale, lambda / weight_[static_cast<std::size_t>(b)], table, &levels, Scan());
-        }
+        if (!(plan.zeroMask[m] & (1u << b))) model_.QuantiseBlock(m, static_cast<std::size_t>(b), table, code, plan.trellisLambda, &levels);
         std::array<std::int32_t, 64> dequantised{};
         dequantised[0] = dc * multiplier;
         int run = 0;
@@ -909,7 +549,7 @@ EncodeResult Encoder::Write(const Plan& plan) {
             out.Put(static_cast<std::uint32_t>(level) & 0xfff, 12);
           }
           run = 0;
-          const int raster = Scan()[static_cast<std::size_t>(i)];
+          const int raster = scan[static_cast<std::size_t>(i)];
           dequantised[static_cast<std::size_t>(raster)] = DequantiseIntraAc(level, raster, scale);
         }
         out.Put(table.endOfBlock.bits, table.endOfBlock.length);
@@ -931,7 +571,7 @@ EncodeResult Encoder::Write(const Plan& plan) {
   }
   WriteSequenceEnd(out);
   result.stream = out.Finish();
-  result.meanQuantiserScale = scaleSum / static_cast<double>(macroblocks_.size());
+  result.meanQuantiserScale = scaleSum / static_cast<double>(model_.MacroblockCount());
   result.status = EncodeStatus::kOk;
   return result;
 }
