@@ -25,6 +25,8 @@
 #include "tools/encoder/CostModel.h"
 #include "tools/encoder/IntraQuantiser.h"
 #include "tools/encoder/ParallelFor.h"
+#include "tools/encoder/PictureWriter.h"
+#include "tools/encoder/Plan.h"
 
 namespace bootlume::encoder {
 
@@ -45,26 +47,6 @@ namespace {
 
 constexpr int kQuantChangeBits = 1 + 5;
   // longer macroblock_type, quantiser_scale_code
-
-// The outcome of a cost evaluation: everything the writer needs.
-struct Plan {
-  int format = 1;                      // intra_vlc_format
-  int precision = 0;                   // intra_dc_precision
-  std::vector<std::uint8_t> code;      // quantiser_scale_code per macroblock
-  std::vector<std::uint8_t> zeroMask;  // blocks sent without AC coefficients
-  std::vector<std::uint16_t> dc;       // DC level per block
-  double trellisLambda = 0;            // the trellis lambda of every quantiser; 0: per quantiser
-  std::vector<std::int32_t> rowDcBits;
-  double dcDistortion = 0;
-  std::int64_t bytes = 0;
-  double distortion = kInfinity;
-};
-
-std::uint8_t* LumaOrigin(picture::Planes420& planes, int mbx, int mby, int block, bool field) {
-  const int x = mbx * 16 + (block & 1) * 8;
-  const int y = mby * 16 + (field ? (block >> 1) : (block >> 1) * 8);
-  return planes.y.data() + static_cast<std::ptrdiff_t>(y) * planes.width + x;
-}
 
 class Encoder {
  public:
@@ -89,7 +71,6 @@ class Encoder {
   Plan Fill(const Plan& fits, const Plan& over, std::int64_t limit);
   Plan Search(int format, int fitting, std::int64_t limit);
   Plan Finest(int format, Plan best, std::int64_t limit);
-  EncodeResult Write(const Plan& plan);
   EncodeResult Finish(const Plan& best, const Plan& smallest, std::int64_t limit);
 
   CostModel model_;
@@ -465,114 +446,13 @@ EncodeResult Encoder::Run(std::int64_t budget) {
 // The final check: the written stream must be what the plan counted; should
 // it ever be longer than allowed, the smallest stream is delivered instead.
 EncodeResult Encoder::Finish(const Plan& best, const Plan& smallest, std::int64_t limit) {
-  EncodeResult result = Write(best);
+  EncodeResult result = WritePicture(model_, format_, best, tuning_.reconstruct);
   if (static_cast<std::int64_t>(result.stream.size()) > limit) {
     model_.UseFrameDct();  // as the smallest stream was counted
-    result = Write(smallest);
+    result = WritePicture(model_, format_, smallest, tuning_.reconstruct);
   }
-  result.smallestBytes = smallest.bytes;
-  return result;
-}
-
-// Writes the planned stream and reconstructs the picture as a decoder does.
-EncodeResult Encoder::Write(const Plan& plan) {
-  EncodeResult result;
   result.attempts = attempts_;
-  PictureCoding coding = model_.Coding();
-  coding.intraDcPrecision = plan.precision;
-  coding.intraVlcFormat = plan.format;
-  result.coding = coding;
-  result.fieldDctMacroblocks = model_.FieldDctMacroblocks();
-  const picture::Planes420& frame = model_.Frame();
-  picture::Planes420& picture = result.reconstruction;
-  if (tuning_.reconstruct) {
-    picture.width = frame.width;
-    picture.height = frame.height;
-    picture.y.assign(frame.y.size(), 0);
-    picture.cb.assign(frame.cb.size(), 0);
-    picture.cr.assign(frame.cr.size(), 0);
-  }
-
-  const AcTable& table = IntraAcTable(plan.format);
-  const ScanOrder& scan = coding.alternateScan ? kAlternateScan : kZigzag;
-  const int multiplier = DcMultiplier(plan.precision);
-  BitWriter out;
-  WriteSequenceHeaders(out, format_);
-  WritePictureHeaders(out, coding);
-  double scaleSum = 0;
-  for (int mby = 0; mby < mbHeight_; ++mby) {
-    int current = plan.code[static_cast<std::size_t>(mby * mbWidth_)];
-    WriteSliceHeader(out, mby, current);
-    int predictor[3];
-    std::fill(std::begin(predictor), std::end(predictor), 128 << plan.precision);
-    for (int mbx = 0; mbx < mbWidth_; ++mbx) {
-      const std::size_t m = static_cast<std::size_t>(mby * mbWidth_ + mbx);
-      const Macroblock& mb = model_.MacroblockAt(m);
-      const int code = plan.code[m];
-      const int scale = QuantiserScale(code, coding.nonLinearScale);
-      scaleSum += scale;
-      const bool quant = code != current;
-      out.Put(1, 1);             // macroblock_address_increment 1
-      out.Put(1, quant ? 2 : 1); // macroblock_type: intra, or intra with quantiser
-      if (!coding.framePredFrameDct) out.Put(mb.field ? 1 : 0, 1);
-      if (quant) out.Put(static_cast<std::uint32_t>(code), 5);
-      current = code;
-      for (int b = 0; b < kBlocks; ++b) {
-        const int component = b < 4 ? 0 : b - 3;
-        const int dc = plan.dc[m * kBlocks + static_cast<std::size_t>(b)];
-        const int difference = dc - predictor[component];
-        predictor[component] = dc;
-        const int size = DcSize(difference);
-        const Vlc sizeCode = (component == 0 ? kDcSizeLuma : kDcSizeChroma)[static_cast<std::size_t>(size)];
-        out.Put(sizeCode.bits, sizeCode.length);
-        if (size > 0) out.Put(static_cast<std::uint32_t>(difference > 0 ? difference : difference + (1 << size) - 1), size);
-
-        ScanLevels levels{};
-        if (!(plan.zeroMask[m] & (1u << b))) model_.QuantiseBlock(m, static_cast<std::size_t>(b), table, code, plan.trellisLambda, &levels);
-        std::array<std::int32_t, 64> dequantised{};
-        dequantised[0] = dc * multiplier;
-        int run = 0;
-        for (int i = 1; i < 64; ++i) {
-          const int level = levels[static_cast<std::size_t>(i)];
-          if (level == 0) {
-            ++run;
-            continue;
-          }
-          const int magnitude = std::abs(level);
-          const Vlc pair = (run <= kMaxTableRun && magnitude <= kMaxTableLevel) ? table.codes[static_cast<std::size_t>(run)][static_cast<std::size_t>(magnitude)] : Vlc{};
-          if (pair.length > 0) {
-            out.Put(pair.bits, pair.length);
-            out.Put(level < 0 ? 1 : 0, 1);
-          } else {
-            out.Put(table.escape.bits, table.escape.length);
-            out.Put(static_cast<std::uint32_t>(run), 6);
-            out.Put(static_cast<std::uint32_t>(level) & 0xfff, 12);
-          }
-          run = 0;
-          const int raster = scan[static_cast<std::size_t>(i)];
-          dequantised[static_cast<std::size_t>(raster)] = DequantiseIntraAc(level, raster, scale);
-        }
-        out.Put(table.endOfBlock.bits, table.endOfBlock.length);
-
-        if (!tuning_.reconstruct) continue;
-        // Mismatch control, as every decoder applies it.
-        std::int32_t sum = 0;
-        for (std::int32_t value : dequantised) sum += value;
-        if ((sum & 1) == 0) dequantised[63] ^= 1;
-        if (b < 4) {
-          InverseDct(dequantised, LumaOrigin(picture, mbx, mby, b, mb.field), mb.field ? 2 * picture.width : picture.width);
-        } else {
-          std::vector<std::uint8_t>& plane = b == 4 ? picture.cb : picture.cr;
-          const int chromaWidth = picture.width / 2;
-          InverseDct(dequantised, plane.data() + static_cast<std::ptrdiff_t>(mby) * 8 * chromaWidth + mbx * 8, chromaWidth);
-        }
-      }
-    }
-  }
-  WriteSequenceEnd(out);
-  result.stream = out.Finish();
-  result.meanQuantiserScale = scaleSum / static_cast<double>(model_.MacroblockCount());
-  result.status = EncodeStatus::kOk;
+  result.smallestBytes = smallest.bytes;
   return result;
 }
 
