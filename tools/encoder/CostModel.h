@@ -77,7 +77,8 @@ class CostModel {
   // Trellis costs of one macroblock at quantiser `code` with the current
   // trellis lambda; code 0: no AC at all.
   MacroblockCosts CostsOf(std::size_t m, int format, int code) const;
-  // The same for every macroblock, computed once per trellis lambda.
+  // The same for every macroblock, kept until the trellis lambda or the DCT
+  // types change.
   const std::vector<MacroblockCosts>& Column(int format, int code) {
     std::vector<MacroblockCosts>& column = ColumnSlot(format, code);
     return column.empty() ? FillColumn(column, format, code) : column;
@@ -87,14 +88,16 @@ class CostModel {
   // The intra_dc_precision of least plain DC cost at `lambda` (unless the
   // tuning fixes it; 0 for an infinite lambda).
   int ChoosePrecision(double lambda) const;
-  // DC levels of `precision` for `lambda`. Lambdas within 2% of each other
-  // share one chain search: the bisection asks for many of them.
+  // DC levels of `precision` for `lambda`, valid until the next call. Lambdas
+  // within 2% of each other share one chain search: the bisection asks for
+  // many of them.
   const DcChoice& DcLevels(int precision, double lambda);
 
   // Frame or field DCT per macroblock by rate-distortion cost at quantiser
-  // `code`. Must run before any cost column is computed.
+  // `code` (unless the tuning fixes the type). Costs follow the new types;
+  // plans counted before no longer match the blocks.
   void ChooseDctTypes(int code);
-  // Frame DCT everywhere again.
+  // Frame DCT everywhere again (unless the tuning fixed field DCT).
   void UseFrameDct();
 
  private:
