@@ -23,6 +23,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "tests/fuzz/checks/FuzzChecks.h"
@@ -183,15 +184,20 @@ CheckResult CheckRemoveDirectoryTree(ByteView input) {
     return before == after ? CheckResult::Pass() : CheckResult::Fail("something changed for a refused path");
   }
   const std::string inside = target->substr(top.size());
-  bool survivors = false;
+  // What must stay: names beginning with "." and what lies behind them, and
+  // the folders that hold them.
+  std::set<std::string> survivors;
+  for (const auto& [name, what] : before) {
+    if (name == inside || !Under(name, inside) || !HasDotName(name, inside)) continue;
+    for (std::string kept = name; kept.size() > inside.size(); kept.resize(kept.rfind('/'))) survivors.insert(kept);
+  }
   for (const auto& [name, what] : before) {
     const auto now = after.find(name);
     const bool kept = now != after.end() && now->second == what;
     if (!Under(name, inside)) {
       if (!kept) return CheckResult::Fail(name + " outside the removed directory changed");
-    } else if (name != inside && HasDotName(name, inside)) {
-      if (!kept) return CheckResult::Fail(name + ", behind a name beginning with \".\", was removed");
-      survivors = true;
+    } else if (survivors.contains(name)) {
+      if (!kept) return CheckResult::Fail(name + ", or what it holds, begins with \".\" and was removed");
     } else if (name != inside && kept) {
       return CheckResult::Fail(name + " was left in the removed directory");
     }
@@ -200,7 +206,7 @@ CheckResult CheckRemoveDirectoryTree(ByteView input) {
     if (!before.contains(name)) return CheckResult::Fail(name + " appeared");
   }
   const bool gone = !after.contains(inside);
-  if (gone == survivors) return CheckResult::Fail("the directory itself was wrongly removed or kept");
+  if (gone == !survivors.empty()) return CheckResult::Fail("the directory itself was wrongly removed or kept");
   if (removed != gone) return CheckResult::Fail("the result does not tell whether the directory is gone");
   return CheckResult::Pass();
 }
