@@ -3,6 +3,7 @@
 // that records what it shows, and the real pipelines and work area.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <tuple>
@@ -62,6 +63,9 @@ ByteBuffer MakeFirmware() {
 class HandlersTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // A work area of this test's own: other test runs on the machine use the
+    // default folder at the same time.
+    ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
     start_ = fs::current_path();
     fs::current_path(programFolder_.Path());
     LoadedImage = ByteBuffer();
@@ -97,7 +101,7 @@ class HandlersTest : public ::testing::Test {
   }
 
   fs::path start_;
-  test::TempDirectory programFolder_, pictures_, saves_;
+  test::TempDirectory runtime_, programFolder_, pictures_, saves_;
   std::string firmwarePath_, picturePath_;
   ByteBuffer firmware_;
   std::vector<ShownBox> boxes_;

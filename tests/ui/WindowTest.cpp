@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -99,7 +100,10 @@ class WindowTest : public ::testing::Test {
     if (!HaveGuiTools()) GTEST_SKIP() << "needs xvfb-run, xdotool, xwininfo and ImageMagick";
     program_ = test::BinaryDir() + "/bootlume";
     ASSERT_TRUE(fs::exists(program_));
-    // Where the program keeps its work area, to see it come and go.
+    // Where the program keeps its work area, to see it come and go: a folder
+    // of this test's own, which the program inherits, as other test runs on
+    // the machine use the default one at the same time.
+    ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
     PrepareWorkArea();
     workDirectory_ = WorkDirectory().String();
     RemoveWorkArea();
@@ -174,7 +178,7 @@ class WindowTest : public ::testing::Test {
 
   std::string program_;
   std::string workDirectory_;
-  test::TempDirectory scratch_;
+  test::TempDirectory runtime_, scratch_;
   int runs_ = 0;
 };
 
