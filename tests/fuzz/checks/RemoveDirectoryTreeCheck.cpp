@@ -35,13 +35,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string& SandboxTop() {
-  static const std::string top = [] {
+// One sandbox folder for the process, removed when it ends.
+class Sandbox {
+ public:
+  Sandbox() {
     std::string pattern = (fs::temp_directory_path() / "bootlume-fuzz-tree-XXXXXX").string();
-    const char* made = ::mkdtemp(pattern.data());
-    return made == nullptr ? std::string() : std::string(made);
-  }();
-  return top;
+    if (::mkdtemp(pattern.data()) != nullptr) top_ = pattern;
+  }
+  ~Sandbox() {
+    std::error_code error;
+    if (!top_.empty()) fs::remove_all(top_, error);
+  }
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+  const std::string& Top() const { return top_; }
+
+ private:
+  std::string top_;
+};
+
+const std::string& SandboxTop() {
+  static const Sandbox sandbox;
+  return sandbox.Top();
 }
 
 void WriteText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
