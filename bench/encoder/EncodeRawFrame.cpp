@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
   if (const char* p = std::getenv("BOOTLUME_DC")) tuning.intraDcPrecision = std::atoi(p);
   if (std::getenv("BOOTLUME_NOREFINE")) tuning.refine = false;
   if (std::getenv("BOOTLUME_ALT")) tuning.alternateScan = true;
+  if (std::getenv("BOOTLUME_LINEAR")) tuning.nonLinearScale = false;
+  if (const char* l = std::getenv("BOOTLUME_LF")) tuning.lambdaFactor = std::atof(l);
   if (const char* w = std::getenv("BOOTLUME_CW")) tuning.cbWeight = tuning.crWeight = std::atof(w);
   const auto start = std::chrono::steady_clock::now();
   const encoder::EncodeResult result = encoder::EncodeStill(

@@ -13,7 +13,8 @@
 # Memory: peak RSS against 3x the decoded source picture + 16 MiB.
 #
 # Usage: bench/encoder/compare-with-ffmpeg.sh [BUDGET...]
-# Env: BUILD (default build), RUNS (default 15), PICTURES (default: the corpus).
+# Env: BUILD (default build), RUNS (default 15), PICTURES (default: the corpus),
+#      QUALITY=0 for the speed and memory figures alone.
 # Targets (printed beside the figures): quality >= best peer on every picture
 # and >= +0.5 dB in the mean; bytes >= 98% of the budget unless our best stream
 # is smaller; 720x576 <= 150 ms median and <= 2x FFmpeg; 3840x2400 JPEG
@@ -35,6 +36,7 @@ work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 median() { sort -g | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 now() { date +%s.%N; }
 
+if [[ ${QUALITY:-1} != 0 ]]; then
 echo "# Quality against FFmpeg (peers.sh), our stream made from the same 720x576 reference"
 raw=$build/bin/bootlume-encode-raw
 psnr() { ffmpeg -hide_banner -i "$1" -i "$2" -lavfi "[0:v]format=rgb24[a];[1:v]format=rgb24[b];[a][b]psnr" -f null - 2>&1 | sed -n 's/.*average:\([0-9.inf]*\).*/\1/p' | tail -1; }
@@ -90,6 +92,8 @@ for img in "${pictures[@]}"; do
   "$ours" -p -f "$work/ref.png" -o "$work/best.m2v" -s 4000000 >/dev/null 2>&1 || true
   printf "%-22s %8s\n" "$(basename "$img")" "$(stat -c %s "$work/best.m2v" 2>/dev/null || echo -)"
 done
+
+fi
 
 echo
 echo "# Speed (median of $runs runs, wall clock; the machine may be shared)"

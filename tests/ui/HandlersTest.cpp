@@ -3,7 +3,6 @@
 // that records what it shows, and the real pipelines and work area.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <tuple>
@@ -63,8 +62,7 @@ ByteBuffer MakeFirmware() {
 class HandlersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // A work area of this test's own: other test runs on the machine use the
-    // default folder at the same time.
+    // A work area of this test's own, out of the way of any other instance.
     ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
     start_ = fs::current_path();
     fs::current_path(programFolder_.Path());

@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -101,8 +100,7 @@ class WindowTest : public ::testing::Test {
     program_ = test::BinaryDir() + "/bootlume";
     ASSERT_TRUE(fs::exists(program_));
     // Where the program keeps its work area, to see it come and go: a folder
-    // of this test's own, which the program inherits, as other test runs on
-    // the machine use the default one at the same time.
+    // of this test's own, which the program inherits.
     ::setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
     PrepareWorkArea();
     workDirectory_ = WorkDirectory().String();

@@ -53,7 +53,9 @@ int Encode(const EncodeArguments& arguments) {
     read.image = {};  // the source is no longer needed
     planes = picture::ToPlanes420(frame);
   }
-  const EncodeResult result = EncodeStill(planes, arguments.system, arguments.budget);
+  EncoderTuning tuning;
+  tuning.reconstruct = false;
+  const EncodeResult result = EncodeStill(planes, arguments.system, arguments.budget, tuning);
   if (result.status == EncodeStatus::kDoesNotFit) {
     std::fprintf(stderr, "no stream of this picture fits %" PRId64 " bytes (the smallest takes %" PRId64 " bytes)\n",
                  arguments.budget, result.smallestBytes);

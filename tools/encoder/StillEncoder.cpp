@@ -1,3 +1,19 @@
+// How a still is encoded:
+//  1. Every block is transformed once (luminance as frame and as field
+//     blocks); DC and AC are then handled apart.
+//  2. Cost model: per macroblock and quantiser, the trellis gives each
+//     block's AC bits and distortion (cached per quantiser); DC levels follow
+//     a Viterbi search along each prediction chain. Distortion is squared
+//     error weighted by how much each component weighs in R'G'B'.
+//  3. Search: sampled estimates locate the uniform quantiser that fits for
+//     each intra VLC table and pick the table; a bisection on the Lagrangian
+//     lambda then lets every macroblock choose among neighbouring quantisers
+//     (a Viterbi search per row, quantiser changes paying their bits); a
+//     second pass re-runs the trellis with the lambda found; a last fill
+//     takes over macroblock choices of the plan just above the limit.
+//  4. The plan is written exactly as counted, with a decoder's
+//     reconstruction alongside; a final check falls back to the smallest
+//     stream should the count ever be wrong.
 #include "tools/encoder/StillEncoder.h"
 
 #include <algorithm>
@@ -13,6 +29,7 @@
 #include "tools/encoder/CodingTables.h"
 #include "tools/encoder/Dct.h"
 #include "tools/encoder/IntraQuantiser.h"
+#include "tools/encoder/ParallelFor.h"
 
 namespace bootlume::encoder {
 
@@ -91,35 +108,6 @@ std::uint8_t* LumaOrigin(picture::Planes420& planes, int mbx, int mby, int block
   return planes.y.data() + static_cast<std::ptrdiff_t>(y) * planes.width + x;
 }
 
-// Runs work(first, last) over 0..count split among the cores. An exception
-// of any part (running out of memory) is rethrown here once all are done.
-template <typename Work>
-void ParallelFor(std::size_t count, const Work& work) {
-  const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
-  std::vector<std::exception_ptr> failures(threads);
-  auto guarded = [&](std::size_t part, std::size_t first, std::size_t last) {
-    try {
-      work(first, last);
-    } catch (...) {
-      failures[part] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> helpers;
-  for (std::size_t t = 1; t < threads; ++t) {
-    const std::size_t first = count * t / threads, last = count * (t + 1) / threads;
-    try {
-      helpers.emplace_back(guarded, t, first, last);
-    } catch (const std::system_error&) {  // no thread to be had: do it here
-      guarded(t, first, last);
-    }
-  }
-  guarded(0, 0, count / threads);
-  for (std::thread& helper : helpers) helper.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
-}
-
 class Encoder {
  public:
   Encoder(const picture::Planes420& frame, const SequenceFormat& format, const EncoderTuning& tuning)
@@ -168,6 +156,7 @@ class Encoder {
   void DcLevels(Plan& plan, double lambda);
   Plan Fill(const Plan& fits, const Plan& over, std::int64_t limit);
   Plan Search(int format, int fitting, std::int64_t limit);
+  Plan Finest(int format, Plan best, std::int64_t limit);
   EncodeResult Write(const Plan& plan);
   EncodeResult Finish(const Plan& best, const Plan& smallest, std::int64_t limit);
 
@@ -214,12 +203,13 @@ void Encoder::Transform() {
       Macroblock& mb = macroblocks_[m];
       const std::uint8_t* luma = frame_.y.data() + static_cast<std::ptrdiff_t>(mby) * 16 * width + mbx * 16;
       mb.field = tuning_.dct == EncoderTuning::Dct::kField;
+      const bool mayPay = choose && FieldMayPay(m);  // else the field blocks are never looked at
       for (std::size_t b = 0; b < 4; ++b) {
         const std::uint8_t* column = luma + (b & 1) * 8;
         const std::ptrdiff_t frameRow = static_cast<std::ptrdiff_t>(b >> 1) * 8 * width;
         const std::ptrdiff_t fieldRow = static_cast<std::ptrdiff_t>(b >> 1) * width;
         ForwardDct(column + (mb.field ? fieldRow : frameRow), mb.field ? 2 * width : width, mb.blocks[b]);
-        if (choose) ForwardDct(column + fieldRow, 2 * width, otherLuma_[m][b]);
+        if (mayPay) ForwardDct(column + fieldRow, 2 * width, otherLuma_[m][b]);
       }
       const std::ptrdiff_t chromaOffset = static_cast<std::ptrdiff_t>(mby) * 8 * chromaWidth + mbx * 8;
       ForwardDct(frame_.cb.data() + chromaOffset, chromaWidth, mb.blocks[4]);
@@ -689,6 +679,29 @@ Plan Encoder::Fill(const Plan& fits, const Plan& over, std::int64_t limit) {
   return best;
 }
 
+// Every macroblock at the finest quantiser fits with lambda to spare: what
+// trades bits for quality now is the trellis lambda itself, searched down to
+// plain rounding.
+Plan Encoder::Finest(int format, Plan best, std::int64_t limit) {
+  double fitsLambda = LambdaOf(1), overLambda = fitsLambda / 4096;
+  for (int i = 0; i < 14 && fitsLambda / overLambda > 1.01; ++i) {
+    const double lambda = i == 0 ? overLambda : std::sqrt(fitsLambda * overLambda);
+    trellisLambda_ = lambda;
+    for (auto& columns : refinedColumns_) columns[1].clear();
+    Plan plan = Evaluate(format, lambda, 1, 1);
+    if (plan.bytes <= limit) {
+      if (plan.distortion < best.distortion) best = std::move(plan);
+      fitsLambda = lambda;
+      if (i == 0) break;  // even plain rounding fits: the best stream
+    } else {
+      overLambda = lambda;
+    }
+  }
+  trellisLambda_ = 0;
+  for (auto& columns : refinedColumns_) columns[1].clear();
+  return best;
+}
+
 // Bisection on lambda, letting each macroblock take any quantiser of a fixed
 // window around the uniform one that fits where that costs less. The window
 // stays fixed so that the size falls in small steps with lambda. Returns the
@@ -710,7 +723,14 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
     lowLambda = LambdaOf(firstCode);
     highLambda = LambdaOf(lastCode);
     if (!consider(Evaluate(format, lowLambda, firstCode, lastCode))) break;
-    if (firstCode == 1 || move == 4) return best;  // the best stream, or as good as it gets here
+    if (firstCode == 1) {
+      // Even the finest quantiser fits: lambdas below its own keep more of
+      // the coefficients, down to plain rounding, the best stream there is.
+      highLambda = lowLambda;
+      lowLambda /= 4096;
+      break;
+    }
+    if (move == 4) return best;
     fitting -= 2;
   }
   // Beyond the coarsest quantiser only dropping coefficients saves bits.
@@ -736,6 +756,7 @@ Plan Encoder::Search(int format, int fitting, std::int64_t limit) {
   };
   bisect(20);
   if (std::isinf(best.distortion) || std::isinf(highLambda) || !tuning_.refine) return best;
+  if (firstCode == 1 && highLambda < LambdaOf(1)) return Finest(format, best, limit);
   // Refinement: the trellis of every quantiser with the lambda found, so that
   // block and macroblock decisions weigh bits alike; then the lambda again.
   trellisLambda_ = highLambda;
@@ -821,11 +842,13 @@ EncodeResult Encoder::Write(const Plan& plan) {
   result.coding = coding_;
   result.fieldDctMacroblocks = fieldCount_;
   picture::Planes420& picture = result.reconstruction;
-  picture.width = frame_.width;
-  picture.height = frame_.height;
-  picture.y.assign(frame_.y.size(), 0);
-  picture.cb.assign(frame_.cb.size(), 0);
-  picture.cr.assign(frame_.cr.size(), 0);
+  if (tuning_.reconstruct) {
+    picture.width = frame_.width;
+    picture.height = frame_.height;
+    picture.y.assign(frame_.y.size(), 0);
+    picture.cb.assign(frame_.cb.size(), 0);
+    picture.cr.assign(frame_.cr.size(), 0);
+  }
 
   const AcTable& table = IntraAcTable(plan.format);
   const int multiplier = DcMultiplier(plan.precision);
@@ -891,6 +914,7 @@ EncodeResult Encoder::Write(const Plan& plan) {
         }
         out.Put(table.endOfBlock.bits, table.endOfBlock.length);
 
+        if (!tuning_.reconstruct) continue;
         // Mismatch control, as every decoder applies it.
         std::int32_t sum = 0;
         for (std::int32_t value : dequantised) sum += value;

@@ -30,6 +30,7 @@ struct EncoderTuning {
   double cbWeight = 4.2;
   double crWeight = 3.2;
   bool refine = true;  // a second search with one trellis lambda for all quantisers
+  bool reconstruct = true;  // deliver the decoded picture as well
 };
 
 enum class EncodeStatus {
@@ -41,7 +42,7 @@ enum class EncodeStatus {
 struct EncodeResult {
   EncodeStatus status = EncodeStatus::kDoesNotFit;
   std::vector<std::uint8_t> stream;
-  picture::Planes420 reconstruction;  // the decoded picture, with an exact inverse DCT
+  picture::Planes420 reconstruction;  // the decoded picture, with an exact inverse DCT (if asked for)
   std::int64_t smallestBytes = 0;     // the smallest stream this picture can have
   PictureCoding coding;
   double meanQuantiserScale = 0;
