@@ -7,6 +7,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/WorkAreaSession.h"
+#include "platform/SystemServices.h"
 
 namespace bootlume::cli {
 
@@ -20,6 +21,7 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   using namespace bootlume::cli;
+  bootlume::IgnoreFileSizeLimitSignal();
   const CliOptions options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   switch (options.command) {
     case Command::kNone:

@@ -21,8 +21,12 @@ struct PictureSlot {
   std::int32_t end = -1;    // first byte of the first end code at or after `start`; -1 when none
   std::int32_t length = 0;  // end + 4 - start: both markers included
 
-  // Both markers were found (and the fields agree with each other).
-  bool IsValid() const { return start >= 1 && end >= start + 4 && length == end + 4 - start; }
+  // Both markers were found (and the fields agree with each other). In 64
+  // bits: a slot handed in from outside may hold any values.
+  bool IsValid() const {
+    return start >= 1 && std::int64_t{end} >= std::int64_t{start} + 4 &&
+           std::int64_t{length} == std::int64_t{end} + 4 - start;
+  }
   friend bool operator==(const PictureSlot&, const PictureSlot&) = default;
 };
 

@@ -73,6 +73,12 @@ inline bool WriteWholeFile(const Text& path, ByteView data) { return WriteWholeF
 // WriteWholeFile for a program file: the result is executable by its owner.
 bool WriteExecutableFile(const Text& path, ByteView data);
 
+// Makes a write beyond the file-size limit (ulimit -f) fail like a full disk,
+// so that the writes above report it and remove their temporary file, rather
+// than the process being ended by SIGXFSZ half-way. Each program calls it
+// first thing.
+void IgnoreFileSizeLimitSignal();
+
 // Message box styles and buttons, with the Windows values.
 inline constexpr std::int32_t kMessageIconExclamation = 0x30;
 inline constexpr std::int32_t kMessageSystemModal = 0x1000;

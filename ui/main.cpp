@@ -53,6 +53,7 @@ void LoadFromCommandLine(void* data) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bootlume::IgnoreFileSizeLimitSignal();
   // A firmware named on the command line is taken from the folder the
   // program was started in.
   std::optional<LoadRequest> load;

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +65,8 @@ bool WriteWholeFile(const Text& path, std::initializer_list<ByteView> parts) {
 bool WriteExecutableFile(const Text& path, ByteView data) {
   return WriteFile(path, {data}, AtomicFile::NewFileMode(0777) | S_IRUSR | S_IXUSR);
 }
+
+void IgnoreFileSizeLimitSignal() { ::signal(SIGXFSZ, SIG_IGN); }
 
 bool RemoveFile(const Text& path) { return !path.empty() && ::unlink(path.CStr()) == 0; }
 

@@ -102,6 +102,13 @@ TEST_F(ReplacementPipeline, RefusesStreamsThatAreNotOneCleanStillWithinTheSlot) 
   tooLong.AppendRepeated(0x11, 1);
   tooLong.Append(kSequenceEndCode);
   const ByteBuffer endInside = ReplaceRange(good, 100, 0, kSequenceEndCode);
+  ByteBuffer garbage;
+  for (int i = 0; i < 5000; ++i) garbage.AppendRepeated(static_cast<Byte>((i * 7919) % 253 + 2), 1);
+  // A clean still that would run past the end of the whole image.
+  ByteBuffer beyondTheImage(kSequenceHeaderCode);
+  beyondTheImage.Append(garbage);
+  beyondTheImage.AppendRepeated(0xEE, demo_.size());
+  beyondTheImage.Append(kSequenceEndCode);
   const struct {
     const char* what;
     ByteBuffer stream;
@@ -111,6 +118,8 @@ TEST_F(ReplacementPipeline, RefusesStreamsThatAreNotOneCleanStillWithinTheSlot) 
       {"no end code", MiddleBytes(good, 1, good.size() - 4), ReplacementError::kMalformedStream},
       {"no sequence header", MiddleBytes(good, 5, good.size()), ReplacementError::kMalformedStream},
       {"an end code inside", MiddleBytes(endInside, 1, good.size()), ReplacementError::kMalformedStream},
+      {"garbage without start codes", garbage, ReplacementError::kMalformedStream},
+      {"longer than the whole image", beyondTheImage, ReplacementError::kStreamTooLong},
   };
   for (const auto& c : cases) {
     FakeEncoder(c.stream);

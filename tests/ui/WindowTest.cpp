@@ -110,13 +110,20 @@ class WindowTest : public ::testing::Test {
 
   WindowRun Drive(const std::string& firmware, const std::vector<std::string>& environment = {}) {
     WindowRun run;
-    run.out = scratch_.Path() / ("run" + std::to_string(runs_++));
     std::vector<std::string> env = environment;
     env.push_back("WORK_DIR=" + workDirectory_);
-    const test::ProcessResult result =
-        test::RunProgram({"timeout", "300", "xvfb-run", "-a", "-s", "-screen 0 1024x768x24",
-                          test::SourceDir() + "/tests/ui/gui/drive-window.sh", program_, run.out.string(), firmware},
-                         env);
+    test::ProcessResult result;
+    // xvfb-run -a takes the first display without a lock file; a test run
+    // elsewhere on the machine can take the same one at the same moment, and
+    // then the window finds no display. That is tried again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      run.out = scratch_.Path() / ("run" + std::to_string(runs_++));
+      result = test::RunProgram({"timeout", "300", "xvfb-run", "-a", "-s", "-screen 0 1024x768x24",
+                                 test::SourceDir() + "/tests/ui/gui/drive-window.sh", program_, run.out.string(),
+                                 firmware},
+                                env);
+      if (result.err.find("Can't open display") == std::string::npos) break;
+    }
     EXPECT_EQ(result.status, 0) << result.err;
     run.title = ReadText(run.out / "title");
     run.geometry = ReadText(run.out / "geometry");

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/SystemServices.h"
 #include "tools/decoder/DecoderTool.h"
 
 int main(int argc, char** argv) {
+  bootlume::IgnoreFileSizeLimitSignal();
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   return bootlume::decoder::RunDecoderTool(arguments, std::cout, std::cerr);
 }

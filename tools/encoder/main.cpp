@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/SystemServices.h"
 #include "tools/encoder/EncodeCommand.h"
 
 int main(int argc, char** argv) {
+  bootlume::IgnoreFileSizeLimitSignal();
   return bootlume::encoder::RunEncodeCommand(std::vector<std::string>(argv + 1, argv + argc));
 }

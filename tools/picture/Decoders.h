@@ -22,6 +22,9 @@ inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 27;
 bool IsAcceptableSize(std::int64_t width, std::int64_t height);
 ReadResult CannotOpen(std::string detail);
 
+// ReadPicture on a file already in memory: the format from its first bytes.
+ReadResult DecodePicture(ByteView file, int targetWidth, int targetHeight);
+
 // A large JPEG may be decoded at a DCT scale of n/8, never below twice the
 // target in either direction (the target given in displayed orientation).
 ReadResult DecodeJpeg(ByteView file, int targetWidth, int targetHeight);

@@ -15,6 +15,10 @@ ReadResult CannotOpen(std::string detail) { return {ReadStatus::kCannotOpen, {},
 ReadResult ReadPicture(const std::string& path, int targetWidth, int targetHeight) {
   const ByteBuffer file = ReadWholeFile(Text(path));
   if (file.empty()) return CannotOpen("the file is missing, unreadable or empty");
+  return DecodePicture(file, targetWidth, targetHeight);
+}
+
+ReadResult DecodePicture(ByteView file, int targetWidth, int targetHeight) {
   switch (DetectPictureFormat(file)) {
     case PictureFormat::kJpeg: return DecodeJpeg(file, targetWidth, targetHeight);
     case PictureFormat::kPng: return DecodePng(file);
