@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 
 #include "tests/fuzz/checks/FuzzChecks.h"
 #include "tests/support/TestSupport.h"
 
 namespace bootlume::fuzz {
+
+// The check's name in the test log, rather than the bytes of its struct.
+void PrintTo(const FuzzCheck& check, std::ostream* out) { *out << check.name; }
+
 namespace {
 
 namespace fs = std::filesystem;
