@@ -1,5 +1,7 @@
 #include "tools/decoder/PictureScaler.h"
 
+#include <cstring>
+
 #include "tools/decoder/LibavHandles.h"
 
 extern "C" {
@@ -12,8 +14,18 @@ namespace bootlume::decoder {
 namespace {
 
 // swscale's coefficient table for the frame's matrix_coefficients.
-int SwsColorspace(AVColorSpace colorspace) {
-  switch (colorspace) {
+// The stream's matrix_coefficients byte, which libavcodec copies into the
+// frame unchecked: the field may hold a value no AVColorSpace enumerator has,
+// and loading it as the enum would be undefined, so its bytes are read.
+int MatrixCoefficientsOf(const AVFrame& frame) {
+  static_assert(sizeof(frame.colorspace) == sizeof(int));
+  int code = 0;
+  std::memcpy(&code, &frame.colorspace, sizeof code);
+  return code;
+}
+
+int SwsColorspace(int matrixCoefficients) {
+  switch (matrixCoefficients) {
     case AVCOL_SPC_BT709:
       return SWS_CS_ITU709;
     case AVCOL_SPC_FCC:
@@ -83,7 +95,7 @@ std::optional<RgbPicture> ScaleToRgb(const AVFrame& frame, bool mpeg2, int width
   av_opt_set_int(context, "src_h_chr_pos", chroma.horizontal, 0);
   av_opt_set_int(context, "src_v_chr_pos", chroma.vertical, 0);
   if (sws_init_context(context, nullptr, nullptr) < 0) return std::nullopt;
-  const int* matrix = sws_getCoefficients(SwsColorspace(frame.colorspace));
+  const int* matrix = sws_getCoefficients(SwsColorspace(MatrixCoefficientsOf(frame)));
   if (sws_setColorspaceDetails(context, matrix, 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16) < 0) {
     return std::nullopt;
   }
