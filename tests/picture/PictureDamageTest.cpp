@@ -178,6 +178,24 @@ TEST(ReadPictureDamage, RunLengthEncodedBmpIsRefusedWithItsReason) {
   EXPECT_NE(result.detail.find("RLE"), std::string::npos) << result.detail;
 }
 
+// A compression field BMP gives no plain rows for (JPEG, PNG, or any value
+// no BMP defines) is refused: stb would take values from 2^31 up for
+// uncompressed rows and read zeros past the end of the file.
+TEST(ReadPictureDamage, BmpWithACompressionItCannotReadIsRefused) {
+  if (!HaveProgram("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+  TempDirectory folder;
+  const std::vector<std::uint8_t> plain = MakeFixture(folder, {"Bmp24", {"rose:", "-type", "truecolor"}, "BMP3:p.bmp"});
+  ASSERT_GT(plain.size(), 34u);
+  ASSERT_EQ(plain[30], 0) << "not uncompressed";
+  for (const std::uint32_t compression : {4u, 5u, 7u, 0x80000000u, 0xFF000000u}) {
+    std::vector<std::uint8_t> bytes = plain;
+    for (int i = 0; i < 4; ++i) bytes[30 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(compression >> (8 * i));
+    const ReadResult result = ReadBytes(folder, bytes);
+    EXPECT_EQ(result.status, ReadStatus::kCannotOpen) << compression;
+    EXPECT_NE(result.detail.find("compression"), std::string::npos) << compression << ": " << result.detail;
+  }
+}
+
 // Decompression bombs: files whose headers claim huge pictures are refused
 // before the pictures' memory is taken.
 void PutBigEndian(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value, int length) {

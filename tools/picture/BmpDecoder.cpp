@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <string>
 
 #include "tools/picture/Compositing.h"
 #include "tools/picture/Decoders.h"
@@ -50,12 +51,15 @@ std::optional<BmpHeader> ReadHeader(ByteView file) {
   return header;
 }
 
-// Whether the file holds all the rows its header announces. Only the
-// uncompressed layouts are checked (stb refuses the compressed ones).
+// The layouts stb reads: plain rows, with or without bit masks. stb keeps the
+// compression field in an int, so values from 2^31 up would pass its own
+// check as uncompressed and a few header bytes would become a huge picture.
+bool IsUncompressed(const BmpHeader& header) {
+  return header.compression == kRgb || header.compression == kBitFields || header.compression == kAlphaBitFields;
+}
+
+// Whether the file holds all the rows its header announces (uncompressed).
 bool HoldsAllRows(const BmpHeader& header, std::size_t fileSize) {
-  if (header.compression != kRgb && header.compression != kBitFields && header.compression != kAlphaBitFields) {
-    return true;
-  }
   if (header.width <= 0 || header.bitsPerPixel == 0 || header.bitsPerPixel > 32) return false;
   const std::uint64_t rowBytes = (static_cast<std::uint64_t>(header.width) * header.bitsPerPixel + 31) / 32 * 4;
   const std::uint64_t rows = static_cast<std::uint64_t>(header.height < 0 ? -header.height : header.height);
@@ -79,6 +83,9 @@ ReadResult DecodeBmp(ByteView file) {
   if (!header) return CannotOpen("damaged BMP: the header is cut short");
   if (header->compression == kRle8 || header->compression == kRle4) {
     return CannotOpen("run-length-encoded (RLE) BMP is not supported");
+  }
+  if (!IsUncompressed(*header)) {
+    return CannotOpen("BMP with compression " + std::to_string(header->compression) + " is not supported");
   }
   if (!stbi_info_from_memory(data, length, &width, &height, &channels)) {
     return CannotOpen(std::string("not a readable BMP: ") + stbi_failure_reason());
