@@ -13,7 +13,6 @@ extern "C" {
 namespace bootlume::decoder {
 namespace {
 
-// swscale's coefficient table for the frame's matrix_coefficients.
 // The stream's matrix_coefficients byte, which libavcodec copies into the
 // frame unchecked: the field may hold a value no AVColorSpace enumerator has,
 // and loading it as the enum would be undefined, so its bytes are read.
@@ -24,6 +23,7 @@ int MatrixCoefficientsOf(const AVFrame& frame) {
   return code;
 }
 
+// swscale's coefficient table for the frame's matrix_coefficients.
 int SwsColorspace(int matrixCoefficients) {
   switch (matrixCoefficients) {
     case AVCOL_SPC_BT709:
