@@ -84,20 +84,23 @@ void DecodeReference(const unsigned char* data, unsigned long size, Reference* o
   out->width = static_cast<int>(info.output_width);
   out->height = static_cast<int>(info.output_height);
   out->components = info.output_components;
-  if (count > kMaxDecodedPixels || count > kCompareLimit) {
-    out->status = count > kMaxDecodedPixels ? 3 : 2;
+  if (count > kMaxDecodedPixels) {
+    out->status = 3;
     jpeg_destroy_decompress(&info);
     return;
   }
+  // A picture too large to keep is still decoded to its end, one row at a
+  // time: whether libjpeg decodes it at all may be decided by its last bytes.
+  const bool keep = count <= kCompareLimit;
   const std::size_t row = static_cast<std::size_t>(info.output_width) * info.output_components;
-  out->pixels = static_cast<unsigned char*>(std::malloc(row * info.output_height + 1));
+  out->pixels = static_cast<unsigned char*>(std::malloc(keep ? row * info.output_height + 1 : row + 1));
   while (info.output_scanline < info.output_height) {
-    JSAMPROW at = out->pixels + row * info.output_scanline;
+    JSAMPROW at = out->pixels + (keep ? row * info.output_scanline : 0);
     jpeg_read_scanlines(&info, &at, 1);
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
-  out->status = 1;
+  out->status = keep ? 1 : 2;
 }
 
 CheckResult CompareWithReference(ByteView input, const std::optional<RgbPicture>& decoded) {
