@@ -189,7 +189,8 @@ TEST(ReadPictureDamage, BmpWithACompressionItCannotReadIsRefused) {
   ASSERT_EQ(plain[30], 0) << "not uncompressed";
   for (const std::uint32_t compression : {4u, 5u, 7u, 0x80000000u, 0xFF000000u}) {
     std::vector<std::uint8_t> bytes = plain;
-    for (int i = 0; i < 4; ++i) bytes[30 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(compression >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      bytes[30 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(compression >> (8 * i));
     const ReadResult result = ReadBytes(folder, bytes);
     EXPECT_EQ(result.status, ReadStatus::kCannotOpen) << compression;
     EXPECT_NE(result.detail.find("compression"), std::string::npos) << compression << ": " << result.detail;
