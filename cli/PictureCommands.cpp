@@ -45,6 +45,10 @@ bool WriteOutput(const std::string& path, ByteView bytes) {
   return !WorkAreaSession::Interrupted() && WriteWholeFile(Text(path), bytes);
 }
 
+std::string WorkAreaUnusable() {
+  return "the work directory " + WorkDirectory().String() + " cannot be used (missing, not ours, or open to others)";
+}
+
 std::string PreviewFailure(PreviewError error) {
   switch (error) {
     case PreviewError::kNone:
@@ -52,8 +56,7 @@ std::string PreviewFailure(PreviewError error) {
     case PreviewError::kNoPicture:
       return "no boot picture";
     case PreviewError::kWorkAreaUnusable:
-      return "the work directory " + WorkDirectory().String() +
-             " cannot be used (missing, not ours, or open to others)";
+      return WorkAreaUnusable();
     case PreviewError::kDecoderDidNotRun:
       return "the decoder tool could not be started";
     case PreviewError::kDecoderGaveNoPicture:
@@ -69,8 +72,7 @@ std::string ReplacementFailure(ReplacementError error, const CliOptions& options
     case ReplacementError::kNoPicture:
       return "no boot picture";
     case ReplacementError::kWorkAreaUnusable:
-      return "the work directory " + WorkDirectory().String() +
-             " cannot be used (missing, not ours, or open to others)";
+      return WorkAreaUnusable();
     case ReplacementError::kCannotCopyPicture:
       return "cannot read the picture " + options.picture;
     case ReplacementError::kEncoderDidNotRun:

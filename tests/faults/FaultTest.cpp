@@ -16,7 +16,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <tuple>
@@ -26,6 +25,7 @@
 #include "platform/ByteOperations.h"
 #include "platform/SystemServices.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/ScriptedChooser.h"
 #include "tests/ui/JpegFixtures.h"
 #include "ui/Handlers.h"
 #include "workarea/WorkArea.h"
@@ -120,16 +120,7 @@ class RecordingView : public PictureView {
   ByteBuffer Picture() const override { return held; }
 };
 
-class ScriptedChooser : public FileChooser {
- public:
-  std::deque<Text> answers;
-  std::optional<Text> Choose(const FileChooserRequest&) override {
-    if (answers.empty()) return std::nullopt;
-    Text answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
+using test::ScriptedChooser;
 
 class Faults : public testing::Test {
  protected:

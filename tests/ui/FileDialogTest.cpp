@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 
 #include "tests/support/TestSupport.h"
+#include "tests/ui/ScriptedChooser.h"
 #include "ui/FileDialog.h"
 #include "ui/FilterList.h"
 #include "ui/fltk/FltkFileChooser.h"
@@ -54,20 +54,7 @@ TEST(FilterList, PatternsForMatching) {
   EXPECT_EQ(ChooserFilter(FilterEntries("a|*.x|b|*.y;*.z")), "a\t*.x\nb\t{*.y,*.z}");
 }
 
-// A dialog that answers from a script and records what it was asked.
-class ScriptedChooser : public FileChooser {
- public:
-  std::deque<std::optional<Text>> answers;
-  std::vector<FileChooserRequest> requests;
-
-  std::optional<Text> Choose(const FileChooserRequest& request) override {
-    requests.push_back(request);
-    if (answers.empty()) return std::nullopt;
-    std::optional<Text> answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
+using test::ScriptedChooser;
 
 class FileDialogTest : public ::testing::Test {
  protected:

@@ -3,13 +3,13 @@
 // that records what it shows, and the real pipelines and work area.
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 #include <tuple>
 
 #include "engine/PictureSlot.h"
 #include "platform/SystemServices.h"
 #include "tests/support/TestSupport.h"
+#include "tests/ui/ScriptedChooser.h"
 #include "tests/ui/JpegFixtures.h"
 #include "ui/Handlers.h"
 #include "workarea/WorkArea.h"
@@ -26,18 +26,7 @@ class RecordingView : public PictureView {
   ByteBuffer Picture() const override { return writes.empty() ? ByteBuffer() : writes.back(); }
 };
 
-class ScriptedChooser : public FileChooser {
- public:
-  std::deque<std::optional<Text>> answers;
-  std::vector<FileChooserRequest> requests;
-  std::optional<Text> Choose(const FileChooserRequest& request) override {
-    requests.push_back(request);
-    if (answers.empty()) return std::nullopt;
-    std::optional<Text> answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
+using test::ScriptedChooser;
 
 struct ShownBox {
   std::string message, title;

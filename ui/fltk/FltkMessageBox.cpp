@@ -25,12 +25,12 @@ constexpr std::int32_t kIconQuestion = 0x20;
 constexpr std::int32_t kIconExclamation = 0x30;
 constexpr std::int32_t kIconInformation = 0x40;
 
-struct ButtonSpec {
+struct ButtonChoice {
   const char* caption;
   std::int32_t id;
 };
 
-std::vector<ButtonSpec> ButtonsOf(std::int32_t style) {
+std::vector<ButtonChoice> ButtonsOf(std::int32_t style) {
   switch (style & 0x0F) {
     case 1:
       return {{"确定", kButtonOk}, {"取消", kButtonCancel}};
@@ -143,7 +143,7 @@ void ButtonPressed(Fl_Widget*, void* data) {
 }  // namespace
 
 std::int32_t PresentMessageBox(const Text& message, std::int32_t style, const Text& title) {
-  const std::vector<ButtonSpec> buttons = ButtonsOf(style);
+  const std::vector<ButtonChoice> buttons = ButtonsOf(style);
   const std::int32_t icon = style & kIconMask;
   const bool hasIcon =
       icon == kIconStop || icon == kIconQuestion || icon == kIconExclamation || icon == kIconInformation;
@@ -175,14 +175,14 @@ std::int32_t PresentMessageBox(const Text& message, std::int32_t style, const Te
   Fl_Button* first = nullptr;
   std::vector<Binding> bindings;
   bindings.reserve(buttons.size());
-  for (const ButtonSpec& spec : buttons) {
+  for (const ButtonChoice& choice : buttons) {
     Fl_Button* button =
-        new Fl_Button(left, height - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, spec.caption);
+        new Fl_Button(left, height - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, choice.caption);
     button->labelsize(kGuiFontSize);
-    bindings.push_back({&outcome, spec.id});
+    bindings.push_back({&outcome, choice.id});
     button->callback(ButtonPressed, &bindings.back());
     if (first == nullptr) first = button;
-    if (spec.id == kButtonCancel) escapeAnswer = kButtonCancel;
+    if (choice.id == kButtonCancel) escapeAnswer = kButtonCancel;
     left += kButtonWidth + kGap;
   }
   window.end();
