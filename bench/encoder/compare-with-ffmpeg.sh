@@ -6,7 +6,10 @@
 # per picture and in the mean: our RGB PSNR minus the best FFmpeg peer's, our
 # bytes as a share of the budget, our time; and "core diff", the same for our
 # encoder core coding the 4:2:0 frame FFmpeg's conversion makes (what the
-# peers code), which separates the coding from our picture path.
+# peers code), which separates the coding from our picture path; and
+# "ceiling", the score of our 4:2:0 frame before any coding minus the best
+# peer's: where it is negative, no coding of that frame can reach the peer
+# under this scoring.
 # Speed: a 720x576 source (PNG) encoded at 32704 bytes, median of RUNS runs, and
 # one FFmpeg encode of the same picture measured in the same run (the ratio);
 # a 3840x2400 JPEG source likewise.
@@ -40,6 +43,18 @@ if [[ ${QUALITY:-1} != 0 ]]; then
 echo "# Quality against FFmpeg (peers.sh), our stream made from the same 720x576 reference"
 raw=$build/bin/bootlume-encode-raw
 psnr() { ffmpeg -hide_banner -i "$1" -i "$2" -lavfi "[0:v]format=rgb24[a];[1:v]format=rgb24[b];[a][b]psnr" -f null - 2>&1 | sed -n 's/.*average:\([0-9.inf]*\).*/\1/p' | tail -1; }
+# Each 4:2:0 frame before coding, scored as peers.sh scores a decoded stream:
+# ours (the ceiling of any coding of it) and FFmpeg's own (swscale's).
+to_yuv=$build/bin/bootlume-picture-to-yuv
+: >"$work/uncoded.txt"
+for img in "${pictures[@]}"; do
+  convert "$img" -resize '720x576!' -depth 8 "PNG24:$work/ref.png"
+  "$to_yuv" "$work/ref.png" 720 576 "$work/ours.yuv"
+  ffmpeg -v error -y -s 720x576 -pix_fmt yuv420p -f rawvideo -i "$work/ours.yuv" "$work/ours420.png"
+  ffmpeg -v error -y -i "$work/ref.png" -pix_fmt yuv420p -f rawvideo "$work/ff.yuv"
+  ffmpeg -v error -y -s 720x576 -pix_fmt yuv420p -f rawvideo -i "$work/ff.yuv" "$work/ff420.png"
+  echo "$(basename "$img") $(psnr "$work/ours420.png" "$work/ref.png") $(psnr "$work/ff420.png" "$work/ref.png")" >>"$work/uncoded.txt"
+done
 for budget in "${budgets[@]}"; do
   OURS=$ours bash "$shared/bench/peers.sh" "$budget" "${pictures[@]}" >"$work/peers.$budget.txt" 2>/dev/null
   # The encoder core alone, on the 4:2:0 frame FFmpeg's own conversion makes
@@ -53,37 +68,31 @@ for budget in "${budgets[@]}"; do
     echo "$(basename "$img") $(psnr "$work/core.png" "$work/ref.png")" >>"$work/core.$budget.txt"
   done
   awk -v budget="$budget" '
-    FNR == NR { core[$1] = $2; next }
+    FNR == 1 { file++ }
+    file == 1 { uncoded[$1] = $2; next }
+    file == 2 { core[$1] = $2; next }
     /^## / { pic = $2; order[++n] = pic; next }
     $1 == "ffmpeg-default" || $1 == "ffmpeg-tuned" { if ($3 != "none-fits" && $3 + 0 > best[pic]) best[pic] = $3 + 0 }
     $1 == "ours" { bytes[pic] = $2; psnr[pic] = $3; secs[pic] = $4 }
     END {
-      printf "\n## budget %d\n%-22s %9s %9s %8s %7s %8s %10s\n", budget, "picture", "ours dB", "best ff", "diff dB", "share", "time s", "core diff"
+      printf "\n## budget %d\n%-22s %9s %9s %8s %7s %8s %10s %9s\n", budget, "picture", "ours dB", "best ff", "diff dB", "share", "time s", "core diff", "ceiling"
       for (i = 1; i <= n; i++) {
         p = order[i]; d = psnr[p] - best[p]; sum += d; share = bytes[p] / budget; shares += share; t += secs[p]
         c = core[p] - best[p]; csum += c
         if (d < worst || i == 1) worst = d
-        printf "%-22s %9.3f %9.3f %+8.3f %6.1f%% %8.3f %+10.3f\n", p, psnr[p], best[p], d, 100 * share, secs[p], c
+        ceiling = uncoded[p] - best[p]; if (ceiling < 0) capped++
+        printf "%-22s %9.3f %9.3f %+8.3f %6.1f%% %8.3f %+10.3f %+9.3f\n", p, psnr[p], best[p], d, 100 * share, secs[p], c, ceiling
       }
       printf "%-22s %9s %9s %+8.3f %6.1f%% %8.3f %+10.3f   (worst picture %+.3f dB)\n", "MEAN", "", "", sum / n, 100 * shares / n, t / n, csum / n, worst
-    }' "$work/core.$budget.txt" "$work/peers.$budget.txt"
+      printf "pictures whose uncoded 4:2:0 frame already scores below the best peer: %d\n", capped
+    }' "$work/uncoded.txt" "$work/core.$budget.txt" "$work/peers.$budget.txt"
 done
 
 echo
 echo "# The 4:2:0 frame before coding: RGB PSNR after FFmpeg's conversion back, for"
 echo "# our picture path and for FFmpeg's own (swscale, as the peers get it)"
-to_yuv=$build/bin/bootlume-picture-to-yuv
-if [[ -x $to_yuv ]]; then
-  printf "%-22s %9s %9s\n" picture ours swscale
-  for img in "${pictures[@]}"; do
-    convert "$img" -resize '720x576!' -depth 8 "PNG24:$work/ref.png"
-    "$to_yuv" "$work/ref.png" 720 576 "$work/ours.yuv"
-    ffmpeg -v error -y -s 720x576 -pix_fmt yuv420p -f rawvideo -i "$work/ours.yuv" "$work/ours420.png"
-    ffmpeg -v error -y -i "$work/ref.png" -pix_fmt yuv420p -f rawvideo "$work/ff.yuv"
-    ffmpeg -v error -y -s 720x576 -pix_fmt yuv420p -f rawvideo -i "$work/ff.yuv" "$work/ff420.png"
-    printf "%-22s %9.3f %9.3f\n" "$(basename "$img")" "$(psnr "$work/ours420.png" "$work/ref.png")" "$(psnr "$work/ff420.png" "$work/ref.png")"
-  done
-fi
+printf "%-22s %9s %9s\n" picture ours swscale
+awk '{ printf "%-22s %9.3f %9.3f\n", $1, $2, $3 }' "$work/uncoded.txt"
 
 echo
 echo "# Best streams (budget 4000000): bytes, to judge shares below 98%"
